@@ -1,0 +1,80 @@
+#include "app/form1.h"
+
+#include "runtime/lines.h"
+#include "runtime/listbox.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The layout is given in twips; 15 twips make one device-independent pixel, so Qt scales it
+// on high-DPI screens like any other widget geometry.
+consteval int px(int twips)
+{
+    if (twips % 15 != 0)
+        throw "a layout measure that is not a whole number of pixels";
+    return twips / 15;
+}
+
+template<typename Widget>
+Widget *makeControl(QWidget *parent, const char *name, QRect geometry)
+{
+    auto *const widget = new Widget(parent);
+    widget->setObjectName(QLatin1StringView(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent)
+    , List1(makeControl<ListBox>(this, "List1", {px(120), px(120), px(1695), px(2985)}))
+    , Command1(makeControl<QPushButton>(this, "Command1", {px(3360), px(120), px(1215), px(495)}))
+    , Command2(makeControl<QPushButton>(this, "Command2", {px(3360), px(840), px(1215), px(495)}))
+    , Command3(makeControl<QPushButton>(this, "Command3", {px(3360), px(2640), px(1215), px(495)}))
+    , Label1(makeControl<QLabel>(this, "Label1", {px(2040), px(1560), px(2535), px(855)}))
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"Form1"_s);
+    setWindowIcon(icon());
+    // Controls are placed, not laid out: resizing the window moves none of them.
+    resize(px(4680), px(3195));
+
+    Command1->setText(u"Mean"_s);
+    Command2->setText(u"Mode"_s);
+    Command3->setText(u"Done"_s);
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    setTabOrder(List1, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    List1->setFocus();
+
+    connect(Command3, &QPushButton::clicked, this, &Form1::endProgram);
+}
+
+QIcon Form1::icon()
+{
+    // The sixteen-colour images first: of two images of one size, an icon shows the first.
+    QIcon icon;
+    for (const QString &name : {u"liststats-32"_s, u"liststats-16"_s, u"liststats-32-mono"_s})
+        icon.addFile(u":/icons/%1.xpm"_s.arg(name));
+    return icon;
+}
+
+void Form1::loadList()
+{
+    List1->setItems(readLines(QDir::current().absoluteFilePath(u"List.txt"_s)));
+}
+
+void Form1::endProgram()
+{
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QIcon>
+#include <QWidget>
+
+class ListBox;
+class QLabel;
+class QPushButton;
+
+// The program's one window. main() builds it, fills List1 from List.txt with loadList() and only
+// then shows it. Each button runs one procedure: Command1 ("Mean") computeMean, Command2 ("Mode")
+// computeMode, Command3 ("Done") endProgram. The procedures read the items through ListBox and
+// write only Label1's text; an error in one is reported and the window stays.
+class Form1 final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(Form1)
+
+    // The program's icon: 32x32 in two colours, 32x32 and 16x16 in sixteen.
+    [[nodiscard]] static QIcon icon();
+
+    // Fills List1 with the lines of List.txt in the working directory, in file order.
+    // Throws RuntimeError when the file cannot be read; the list then stays empty.
+    void loadList();
+
+private:
+    void endProgram();
+
+    ListBox *const List1;
+    QPushButton *const Command1;
+    QPushButton *const Command2;
+    QPushButton *const Command3;
+    QLabel *const Label1;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <vector>
+
+// The list's items, stored compactly: every text as UTF-8, end to end in one buffer, and where
+// each one ends. Ten million short items then cost little more than the file itself, where a
+// QString apiece would cost several times it.
+class Lines final
+{
+public:
+    Lines() = default;
+
+    // Splits already decoded UTF-8 text into lines. A line ends at LF, CR LF or a lone CR;
+    // the terminator is dropped, nothing else is; a terminator at the very end adds no line.
+    [[nodiscard]] static Lines fromUtf8(QByteArray text);
+
+    [[nodiscard]] qsizetype size() const noexcept { return qsizetype(m_ends.size()); }
+    [[nodiscard]] bool isEmpty() const noexcept { return m_ends.empty(); }
+    [[nodiscard]] QByteArrayView utf8(qsizetype i) const;
+    [[nodiscard]] QString text(qsizetype i) const { return QString::fromUtf8(utf8(i)); }
+
+    void append(QStringView text);
+
+private:
+    QByteArray m_text;
+    std::vector<qsizetype> m_ends; // m_ends[i] is where item i ends and item i + 1 begins
+};
+
+// Turns the bytes of a list file into UTF-8, losing none: UTF-16 (LE or BE) when the file starts
+// with its byte order mark and decodes cleanly, otherwise UTF-8 (a byte order mark is dropped)
+// when the bytes are valid UTF-8, otherwise Latin-1, which maps every byte to a character.
+[[nodiscard]] QByteArray decodeToUtf8(QByteArray bytes);
+
+// Reads a whole list file into lines. Throws RuntimeError (fileAccessFailed) when the path
+// cannot be opened or read, or is not a regular file: a folder, a pipe or a device would
+// otherwise block or never end.
+[[nodiscard]] Lines readLines(const QString &path);

@@ -1,0 +1,239 @@
+#include "app/form1.h"
+#include "runtime/listbox.h"
+#include "runtime/runtimeerror.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList items(const ListBox &list)
+{
+    QStringList result;
+    for (qsizetype i = 0; i < list.items().size(); ++i)
+        result.append(list.items().text(i));
+    return result;
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // Makes List.txt in the working directory hold bytes, as a user's folder would.
+    void writeList(const QByteArray &bytes)
+    {
+        QFile file(u"List.txt"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+    }
+    void cleanup() { QFile::remove(u"List.txt"_s); }
+
+    void shouldPlaceControls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QRect>("geometry");
+
+        QTest::newRow("List1") << u"List1"_s << u"ListBox"_s << QString() << QRect(8, 8, 113, 199);
+        QTest::newRow("Command1") << u"Command1"_s << u"QPushButton"_s << u"Mean"_s << QRect(224, 8, 81, 33);
+        QTest::newRow("Command2") << u"Command2"_s << u"QPushButton"_s << u"Mode"_s << QRect(224, 56, 81, 33);
+        QTest::newRow("Command3") << u"Command3"_s << u"QPushButton"_s << u"Done"_s << QRect(224, 176, 81, 33);
+        QTest::newRow("Label1") << u"Label1"_s << u"QLabel"_s << QString() << QRect(136, 104, 169, 57);
+    }
+    void shouldPlaceControls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, className);
+        QFETCH(QString, text);
+        QFETCH(QRect, geometry);
+
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *const control = form.findChild<QWidget *>(name);
+        QVERIFY(control);
+        QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
+        QCOMPARE(control->geometry(), geometry);
+        QCOMPARE(control->property("text").toString(), text);
+
+        // Resizing the window moves and resizes nothing.
+        form.resize(640, 480);
+        QTRY_COMPARE(form.size(), QSize(640, 480));
+        QCOMPARE(control->geometry(), geometry);
+    }
+
+    void shouldStartAsAnEmptyWindowWithFocusOnTheList()
+    {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(form.windowTitle(), u"Form1"_s);
+        QCOMPARE(form.size(), QSize(312, 213));
+        auto *const list = form.findChild<ListBox *>(u"List1"_s);
+        QCOMPARE(list->itemCount(), 0);
+        QCOMPARE(list->selectedIndex(), -1);
+        QVERIFY(form.findChild<QLabel *>(u"Label1"_s)->text().isEmpty());
+        QCOMPARE(QApplication::focusWidget(), list);
+    }
+
+    void shouldMoveFocusInTabOrder()
+    {
+        Form1 form;
+        writeList("1\n2\n"_ba);
+        form.loadList();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QStringList order{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"List1"_s};
+        for (const QString &name : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), name);
+        }
+        // Tabbing into the list neither selects nor changes anything.
+        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->selectedIndex(), -1);
+    }
+
+    void shouldCarryTheIconInThreeImages_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("colours");
+        QTest::newRow("32x32, two colours") << u"liststats-32-mono"_s << 32 << 2;
+        QTest::newRow("32x32, sixteen colours") << u"liststats-32"_s << 32 << 16;
+        QTest::newRow("16x16, sixteen colours") << u"liststats-16"_s << 16 << 16;
+    }
+    void shouldCarryTheIconInThreeImages()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, size);
+        QFETCH(int, colours);
+        const QImage image(u":/icons/%1.xpm"_s.arg(file));
+        QCOMPARE(image.size(), QSize(size, size));
+        QSet<QRgb> opaque;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                if (qAlpha(image.pixel(x, y)) == 255)
+                    opaque.insert(image.pixel(x, y));
+        QVERIFY2(opaque.size() <= colours, qPrintable(QString::number(opaque.size())));
+
+        Form1 form;
+        QCOMPARE(form.windowIcon().availableSizes(), (QList<QSize>{{32, 32}, {16, 16}, {32, 32}}));
+    }
+
+    void shouldLoadTheListInFileOrder()
+    {
+        writeList("3\r\n\r\n-1.5\r\nabc\r\n  7  "_ba);
+        Form1 form;
+        form.loadList();
+        auto *const list = form.findChild<ListBox *>(u"List1"_s);
+        QCOMPARE(items(*list), (QStringList{u"3"_s, QString(), u"-1.5"_s, u"abc"_s, u"  7  "_s}));
+        QCOMPARE(list->itemCount(), 5);
+        QCOMPARE(list->model()->data(list->model()->index(4, 0)).toString(), u"  7  "_s);
+        QCOMPARE(list->selectedIndex(), -1);
+    }
+
+    void shouldReportAMissingFileAndStayEmpty()
+    {
+        Form1 form;
+        try {
+            form.loadList();
+            QFAIL("no error thrown");
+        } catch (const RuntimeError &error) {
+            QCOMPARE(error.kind(), RuntimeError::Kind::fileAccessFailed);
+            QVERIFY2(error.message().contains(QDir::current().absoluteFilePath(u"List.txt"_s)),
+                     qPrintable(error.message()));
+        }
+        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->itemCount(), 0);
+    }
+
+    void shouldSelectOnlyPositionsInsideTheList_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("first") << 0 << true;
+        QTest::newRow("last") << 2 << true;
+        QTest::newRow("before the first") << -1 << false;
+        QTest::newRow("past the last") << 3 << false;
+    }
+    void shouldSelectOnlyPositionsInsideTheList()
+    {
+        QFETCH(int, position);
+        QFETCH(bool, valid);
+        ListBox list;
+        for (const QString &text : {u"a"_s, u"b"_s, u"c"_s})
+            list.appendItem(text);
+        list.setSelectedIndex(1);
+        try {
+            list.setSelectedIndex(position);
+            QVERIFY(valid);
+            QCOMPARE(list.selectedIndex(), position);
+            QCOMPARE(list.selectedText(), QString(QChar(u'a' + position)));
+        } catch (const RuntimeError &error) {
+            QVERIFY(!valid);
+            QCOMPARE(error.kind(), RuntimeError::Kind::controlCallFailed);
+            QCOMPARE(list.selectedIndex(), 1); // the failed call changed nothing
+        }
+    }
+
+    void shouldShowTheStartOfAVeryLongLine()
+    {
+        ListBox list;
+        const QString longLine(100'000, u'7');
+        list.appendItem(longLine);
+        const QString shown = list.model()->data(list.model()->index(0, 0)).toString();
+        QVERIFY(shown.size() < 2000);
+        QVERIFY(shown.startsWith(u"7777"));
+        list.setSelectedIndex(0);
+        QCOMPARE(list.selectedText(), longLine);
+    }
+
+    // Both ways out run the application's own event loop, as main() does.
+    void shouldEndWithStatusZeroOnDone()
+    {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTimer::singleShot(0, &form, [&form] {
+            QTest::mouseClick(form.findChild<QPushButton *>(u"Command3"_s), Qt::LeftButton);
+        });
+        QTimer::singleShot(10'000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    void shouldEndWhenTheWindowCloses()
+    {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        QTimer::singleShot(0, &form, &QWidget::close);
+        QTimer::singleShot(10'000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(lastClosed.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

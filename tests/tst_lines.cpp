@@ -1,0 +1,167 @@
+#include "runtime/lines.h"
+#include "runtime/runtimeerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList texts(const Lines &lines)
+{
+    QStringList result;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        result.append(lines.text(i));
+    return result;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestLines : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void splitsLines_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("lines");
+
+        QTest::newRow("empty text has no lines") << QByteArray() << QStringList();
+        QTest::newRow("last line without terminator") << "1\n2"_ba << QStringList{u"1"_s, u"2"_s};
+        QTest::newRow("final LF adds no line") << "1\n2\n"_ba << QStringList{u"1"_s, u"2"_s};
+        QTest::newRow("CR LF") << "1\r\n2\r\n"_ba << QStringList{u"1"_s, u"2"_s};
+        QTest::newRow("lone CR") << "1\r2\r"_ba << QStringList{u"1"_s, u"2"_s};
+        QTest::newRow("mixed terminators") << "1\n2\r\n3\r4"_ba << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s};
+        QTest::newRow("lone LF is one empty line") << "\n"_ba << QStringList{QString()};
+        QTest::newRow("lone CR LF is one empty line") << "\r\n"_ba << QStringList{QString()};
+        QTest::newRow("empty lines in the middle") << "1\n\n\n2"_ba << QStringList{u"1"_s, QString(), QString(), u"2"_s};
+        QTest::newRow("CR then CR LF is two terminators") << "1\r\r\n2"_ba << QStringList{u"1"_s, QString(), u"2"_s};
+        QTest::newRow("LF CR is two terminators") << "1\n\r2"_ba << QStringList{u"1"_s, QString(), u"2"_s};
+        QTest::newRow("nothing is trimmed") << " 1 \t\n\t2  "_ba << QStringList{u" 1 \t"_s, u"\t2  "_s};
+        QTest::newRow("NUL stays inside its line") << QByteArray("a\0b\nc", 5) << QStringList{QString(u"a\0b"_s), u"c"_s};
+        QTest::newRow("multi-byte characters") << "\xC3\xA9t\xC3\xA9\n\xE2\x82\xAC"_ba << QStringList{u"\u00E9t\u00E9"_s, u"\u20AC"_s};
+    }
+    void splitsLines()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, lines);
+        QCOMPARE(texts(Lines::fromUtf8(text)), lines);
+    }
+
+    void decodes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("ASCII") << "1\n-2.5\n"_ba << u"1\n-2.5\n"_s;
+        QTest::newRow("UTF-8") << "\xC3\xA9\xE2\x82\xAC"_ba << u"\u00E9\u20AC"_s;
+        QTest::newRow("UTF-8 BOM is dropped") << "\xEF\xBB\xBF" "1\n2"_ba << u"1\n2"_s;
+        QTest::newRow("lone UTF-8 BOM") << "\xEF\xBB\xBF"_ba << QString();
+        QTest::newRow("Latin-1") << "caf\xE9\n"_ba << u"caf\u00E9\n"_s;
+        QTest::newRow("invalid UTF-8 is Latin-1 throughout") << "\xC3\xA9\xFF"_ba << u"\u00C3\u00A9\u00FF"_s;
+        QTest::newRow("BOM before invalid UTF-8 is kept as Latin-1") << "\xEF\xBB\xBF\xE9"_ba << u"\u00EF\u00BB\u00BF\u00E9"_s;
+        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE" "1\0\n\0\xAC\x20", 8) << u"1\n\u20AC"_s;
+        QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0" "1\0\r\0\n", 8) << u"1\r\n"_s;
+        QTest::newRow("lone UTF-16 BOM") << "\xFF\xFE"_ba << QString();
+        QTest::newRow("UTF-16 odd byte count is Latin-1") << QByteArray("\xFF\xFE" "1\0" "2", 5)
+                                                          << QString(u"\u00FF\u00FE" "1\0" "2"_s);
+        QTest::newRow("UTF-16 lone surrogate is Latin-1") << QByteArray("\xFF\xFE\x00\xD8" "1\0", 6)
+                                                          << QString(u"\u00FF\u00FE\0\u00D8" "1\0"_s);
+    }
+    void decodes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(QString::fromUtf8(decodeToUtf8(bytes)), text);
+    }
+
+    void appendKeepsItemsWhole()
+    {
+        Lines lines = Lines::fromUtf8("1\n2"_ba);
+        lines.append(u"3\n4");
+        lines.append(u"");
+        QCOMPARE(texts(lines), (QStringList{u"1"_s, u"2"_s, u"3\n4"_s, QString()}));
+    }
+
+    void readsFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"List.txt"_s);
+        writeFile(path, "\xFF\xFE" "1\0\r\0\n\0" "2\0"_ba);
+        QCOMPARE(texts(readLines(path)), (QStringList{u"1"_s, u"2"_s}));
+    }
+
+    void readsManyLines()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"List.txt"_s);
+        QByteArray bytes;
+        for (int i = 0; i < 100'000; ++i)
+            bytes += QByteArray::number(i - 50'000) + "\r\n";
+        writeFile(path, bytes);
+        const Lines lines = readLines(path);
+        QCOMPARE(lines.size(), 100'000);
+        QCOMPARE(lines.text(0), u"-50000"_s);
+        QCOMPARE(lines.text(99'999), u"49999"_s);
+    }
+
+    void refusesWhatIsNotAReadableFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << u"missing"_s << u"No such file or directory"_s;
+        QTest::newRow("folder") << u"folder"_s << u"it is a folder"_s;
+        QTest::newRow("pipe with no writer") << u"fifo"_s << u"not a regular file"_s;
+        QTest::newRow("endless device") << u"device"_s << u"not a regular file"_s;
+        QTest::newRow("unreadable") << u"unreadable"_s << u"Permission denied"_s;
+    }
+    void refusesWhatIsNotAReadableFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"List.txt"_s);
+        const QByteArray native = QFile::encodeName(path);
+        if (kind == u"folder")
+            QVERIFY(QDir(dir.path()).mkdir(u"List.txt"_s));
+        else if (kind == u"fifo")
+            QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+        else if (kind == u"device")
+            QVERIFY(QFile::link(u"/dev/zero"_s, path));
+        else if (kind == u"unreadable") {
+            if (::geteuid() == 0)
+                QSKIP("root reads any file");
+            writeFile(path, "1\n"_ba);
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        }
+
+        try {
+            (void)readLines(path);
+            QFAIL("no error thrown");
+        } catch (const RuntimeError &error) {
+            QCOMPARE(error.kind(), RuntimeError::Kind::fileAccessFailed);
+            QVERIFY2(error.message().contains(path), qPrintable(error.message()));
+            QVERIFY2(error.message().contains(reason), qPrintable(error.message()));
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestLines)
+#include "tst_lines.moc"

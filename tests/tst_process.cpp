@@ -1,0 +1,140 @@
+// The built program as a user starts it: in a folder, under a real (virtual) X server.
+// xdotool finds its windows and clicks or types like a user would.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int timeoutMs = 15'000;
+
+// Runs xdotool and returns what it printed; an empty result when it failed or found nothing.
+QString xdotool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(XDOTOOL), arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// Waits until a visible window with exactly this title exists; returns its id.
+QString waitForWindow(const QString &title)
+{
+    return xdotool({u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, u"^%1$"_s.arg(title)})
+        .section(u'\n', 0, 0);
+}
+
+} // namespace
+
+class TestProcess : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_program;
+
+    void start()
+    {
+        m_program.setWorkingDirectory(m_dir.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(u"QT_QPA_PLATFORM"_s); // the X server's window, not an offscreen one
+        m_program.setProcessEnvironment(environment);
+        m_program.start(QStringLiteral(LISTSTATS_BINARY), {});
+        QVERIFY(m_program.waitForStarted(timeoutMs));
+    }
+
+    void expectExit(int status)
+    {
+        if (!m_program.waitForFinished(timeoutMs)) {
+            m_program.kill();
+            m_program.waitForFinished();
+            QFAIL("the program did not end");
+        }
+        QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_program.exitCode(), status);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"),
+                 "needs an X display: run it with ctest, which starts one with xvfb-run");
+    }
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(m_dir.path()));
+    }
+    void cleanup()
+    {
+        if (m_program.state() != QProcess::NotRunning) {
+            m_program.kill();
+            m_program.waitForFinished();
+        }
+    }
+
+    void shouldShowTheWindowAndEndOnDone()
+    {
+        QFile list(m_dir.filePath(u"List.txt"_s));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("1\n2\n3\n");
+        list.close();
+
+        start();
+        const QString window = waitForWindow(u"Form1"_s);
+        QVERIFY2(!window.isEmpty(), "no window titled Form1");
+        // "Done" is at (224, 176), 81 by 33 pixels, in the window's client area.
+        QVERIFY(xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, u"192"_s, u"click"_s, u"1"_s})
+                    .isEmpty());
+        expectExit(0);
+    }
+
+    void shouldReportAnUnreadableListAndShowNoWindow_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << u"missing"_s << u"No such file or directory"_s;
+        QTest::newRow("folder") << u"folder"_s << u"it is a folder"_s;
+        QTest::newRow("pipe") << u"fifo"_s << u"not a regular file"_s;
+    }
+    void shouldReportAnUnreadableListAndShowNoWindow()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString path = m_dir.filePath(u"List.txt"_s);
+        if (kind == u"folder")
+            QVERIFY(QDir(m_dir.path()).mkdir(u"List.txt"_s));
+        else if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+
+        start();
+        const QString message = waitForWindow(u"liststats"_s);
+        QVERIFY2(!message.isEmpty(), "no message window");
+        QVERIFY(xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Form1$"_s}).isEmpty());
+
+        xdotool({u"windowfocus"_s, u"--sync"_s, message});
+        xdotool({u"key"_s, u"--clearmodifiers"_s, u"Return"_s});
+        expectExit(1);
+        // The message goes to standard error too, for a user at a terminal.
+        const QString errors = QString::fromUtf8(m_program.readAllStandardError());
+        QVERIFY2(errors.contains(path) && errors.contains(reason), qPrintable(errors));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProcess)
+#include "tst_process.moc"
