@@ -46,6 +46,7 @@ class TestProcess : public QObject
 private:
     QTemporaryDir m_dir;
     QProcess m_program;
+    QString m_errors; // what the program wrote to standard error, once it has ended
 
     void start()
     {
@@ -64,8 +65,10 @@ private:
             m_program.waitForFinished();
             QFAIL("the program did not end");
         }
-        QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(m_program.exitCode(), status);
+        const QByteArray errors = m_program.readAllStandardError();
+        QVERIFY2(m_program.exitStatus() == QProcess::NormalExit && m_program.exitCode() == status,
+                 qPrintable(u"exit status %1; standard error:\n"_s.arg(m_program.exitCode()) + QString::fromUtf8(errors)));
+        m_errors = QString::fromUtf8(errors);
     }
 
 private Q_SLOTS:
@@ -131,8 +134,7 @@ private Q_SLOTS:
         xdotool({u"key"_s, u"--clearmodifiers"_s, u"Return"_s});
         expectExit(1);
         // The message goes to standard error too, for a user at a terminal.
-        const QString errors = QString::fromUtf8(m_program.readAllStandardError());
-        QVERIFY2(errors.contains(path) && errors.contains(reason), qPrintable(errors));
+        QVERIFY2(m_errors.contains(path) && m_errors.contains(reason), qPrintable(m_errors));
     }
 };
 

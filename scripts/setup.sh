@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, from Debian's or Ubuntu's archive, whatever liststats needs and the machine lacks.
+#   scripts/setup.sh          to build and run the program
+#   scripts/setup.sh --test   also what the tests need (a virtual X server, xdotool, Python 3)
+set -euo pipefail
+
+packages=(g++ make cmake qt6-base-dev)
+if [[ "${1:-}" == --test ]]; then
+    packages+=(xvfb xauth xdotool python3)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if ! command -v apt-get >/dev/null; then
+    echo "Missing Debian/Ubuntu packages: ${missing[*]}" >&2
+    echo "Without apt-get, install their equivalents yourself: a C++20 compiler, CMake 3.25 or later," >&2
+    echo "Qt 6.4 or later (Widgets and Test, with its development files); for the tests also Xvfb," >&2
+    echo "xauth, xdotool and Python 3. Then run this command again." >&2
+    exit 1
+fi
+
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+echo "Installing ${missing[*]} ..."
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
