@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,25 +17,27 @@ using namespace Qt::StringLiterals;
 
 Lines Lines::fromUtf8(QByteArray text)
 {
+    Q_ASSERT(text.size() <= maxBytes);
     Lines lines;
-    char *const begin = text.data();
-    const char *const end = begin + text.size();
     lines.m_ends.reserve(size_t(std::count(text.cbegin(), text.cend(), '\n')) + 1);
 
-    // Close the gaps the terminators leave, in place: the buffer read from the file becomes
-    // the store without a second copy.
+    // Drop the terminators in place: the buffer read from the file becomes the store without
+    // a second copy.
+    char *const begin = text.data();
+    const char *const end = begin + text.size();
     char *out = begin;
-    for (const char *in = begin; in != end;) {
-        const char *const stop = std::find_if(in, end, [](char c) { return c == '\n' || c == '\r'; });
-        std::memmove(out, in, size_t(stop - in));
-        out += stop - in;
-        lines.m_ends.push_back(out - begin);
-        if (stop == end)
-            break; // the last line has no terminator; it is an item all the same
-        in = stop + 1;
-        if (*stop == '\r' && in != end && *in == '\n')
+    for (const char *in = begin; in != end; ++in) {
+        if (*in != '\n' && *in != '\r') {
+            *out++ = *in;
+            continue;
+        }
+        lines.m_ends.push_back(quint32(out - begin));
+        if (*in == '\r' && in + 1 != end && in[1] == '\n')
             ++in;
     }
+    // A last line without a terminator is an item all the same.
+    if (begin != end && end[-1] != '\n' && end[-1] != '\r')
+        lines.m_ends.push_back(quint32(out - begin));
     text.truncate(out - begin);
     lines.m_text = std::move(text);
     return lines;
@@ -45,14 +46,15 @@ Lines Lines::fromUtf8(QByteArray text)
 QByteArrayView Lines::utf8(qsizetype i) const
 {
     Q_ASSERT(i >= 0 && i < size());
-    const qsizetype begin = i == 0 ? 0 : m_ends[size_t(i - 1)];
-    return QByteArrayView(m_text).sliced(begin, m_ends[size_t(i)] - begin);
+    const qsizetype begin = i == 0 ? 0 : qsizetype(m_ends[size_t(i - 1)]);
+    return QByteArrayView(m_text).sliced(begin, qsizetype(m_ends[size_t(i)]) - begin);
 }
 
 void Lines::append(QStringView text)
 {
     m_text.append(text.toUtf8());
-    m_ends.push_back(m_text.size());
+    Q_ASSERT(m_text.size() <= maxBytes);
+    m_ends.push_back(quint32(m_text.size()));
 }
 
 QByteArray decodeToUtf8(QByteArray bytes)
@@ -132,10 +134,8 @@ Lines readLines(const QString &path)
     }
     bytes.truncate(used);
 
-    Lines lines = Lines::fromUtf8(decodeToUtf8(std::move(bytes)));
-    // The list view counts its rows in int.
-    if (lines.size() > std::numeric_limits<int>::max())
-        throw RuntimeError::fileAccessFailed(
-            path, u"it has %1 lines, more than the list can hold (%2)"_s.arg(lines.size()).arg(std::numeric_limits<int>::max()));
-    return lines;
+    QByteArray text = decodeToUtf8(std::move(bytes));
+    if (text.size() > Lines::maxBytes)
+        throw RuntimeError::fileAccessFailed(path, u"it holds more text than the list can (2 GiB)"_s);
+    return Lines::fromUtf8(std::move(text));
 }

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <limits>
 #include <vector>
 
 // The list's items, stored compactly: every text as UTF-8, end to end in one buffer, and where
@@ -12,9 +13,13 @@
 class Lines final
 {
 public:
+    // The list view counts its rows in int, and no text has more lines than bytes: this one
+    // limit keeps both the row count and the 32-bit offsets in range.
+    static constexpr qsizetype maxBytes = std::numeric_limits<int>::max();
+
     Lines() = default;
 
-    // Splits already decoded UTF-8 text into lines. A line ends at LF, CR LF or a lone CR;
+    // Splits already decoded UTF-8 text of at most maxBytes into lines. A line ends at LF, CR LF or a lone CR;
     // the terminator is dropped, nothing else is; a terminator at the very end adds no line.
     [[nodiscard]] static Lines fromUtf8(QByteArray text);
 
@@ -27,7 +32,7 @@ public:
 
 private:
     QByteArray m_text;
-    std::vector<qsizetype> m_ends; // m_ends[i] is where item i ends and item i + 1 begins
+    std::vector<quint32> m_ends; // m_ends[i] is where item i ends and item i + 1 begins
 };
 
 // Turns the bytes of a list file into UTF-8, losing none: UTF-16 (LE or BE) when the file starts
@@ -36,6 +41,6 @@ private:
 [[nodiscard]] QByteArray decodeToUtf8(QByteArray bytes);
 
 // Reads a whole list file into lines. Throws RuntimeError (fileAccessFailed) when the path
-// cannot be opened or read, or is not a regular file: a folder, a pipe or a device would
-// otherwise block or never end.
+// cannot be opened or read, is not a regular file (a folder, a pipe or a device would otherwise
+// block or never end), or holds more than Lines::maxBytes of text.
 [[nodiscard]] Lines readLines(const QString &path);
