@@ -1,7 +1,11 @@
 #include "app/form1.h"
 
+#include "runtime/errorreport.h"
 #include "runtime/lines.h"
 #include "runtime/listbox.h"
+#include "runtime/runtimeerror.h"
+#include "stats/numbers.h"
+#include "stats/statistics.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,6 +61,8 @@ Form1::Form1(QWidget *parent)
     setTabOrder(Command2, Command3);
     List1->setFocus();
 
+    connect(Command1, &QPushButton::clicked, this, &Form1::computeMean);
+    connect(Command2, &QPushButton::clicked, this, &Form1::computeMode);
     connect(Command3, &QPushButton::clicked, this, &Form1::endProgram);
 }
 
@@ -72,6 +78,32 @@ QIcon Form1::icon()
 void Form1::loadList()
 {
     List1->setItems(readLines(QDir::current().absoluteFilePath(u"List.txt"_s)));
+}
+
+void Form1::computeMean()
+{
+    respond([this] { Label1->setText(u"Mean: "_s + formatNumber(mean(List1->items()))); });
+}
+
+void Form1::computeMode()
+{
+    respond([this] {
+        const Mode result = mode(List1->items());
+        Label1->setText(u"Mode: "_s + formatNumber(result.value) + u" with "_s
+                        + QString::number(result.count) + u" ocurrances"_s);
+    });
+}
+
+void Form1::respond(const std::function<void()> &work)
+{
+    try {
+        work();
+        List1->setSelectedIndex(List1->itemCount() - 1);
+    } catch (const RuntimeError &error) {
+        if (error.position() >= 0)
+            List1->setSelectedIndex(int(error.position()));
+        reportError(this, error);
+    }
 }
 
 void Form1::endProgram()

@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QWidget>
 
+#include <functional>
+
 class ListBox;
 class QLabel;
 class QPushButton;
@@ -27,7 +29,12 @@ public:
     void loadList();
 
 private:
+    void computeMean();
+    void computeMode();
     void endProgram();
+    // Runs a button's work. Afterwards the last item is selected; or, if the work threw, the
+    // item at fault is selected, the error is reported, and the label keeps its text.
+    void respond(const std::function<void()> &work);
 
     ListBox *const List1;
     QPushButton *const Command1;

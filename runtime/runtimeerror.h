@@ -13,20 +13,28 @@ public:
     enum class Kind {
         fileAccessFailed,  // List.txt could not be opened or read
         controlCallFailed, // a list operation was given a position outside the list
+        conversionFailed,  // an item is not a number
+        emptyList,         // a statistic of no items
     };
 
     [[nodiscard]] static RuntimeError fileAccessFailed(const QString &path, const QString &reason);
     [[nodiscard]] static RuntimeError positionOutOfRange(qsizetype position, qsizetype count);
+    // what completes "Line N ...", as in "is not a number: \"1,5\"".
+    [[nodiscard]] static RuntimeError conversionFailed(qsizetype position, const QString &what);
+    [[nodiscard]] static RuntimeError emptyList();
 
     [[nodiscard]] Kind kind() const noexcept { return m_kind; }
+    // The position of the item at fault, or -1 when no one item is.
+    [[nodiscard]] qsizetype position() const noexcept { return m_position; }
     // What went wrong and where, in a user's words.
     [[nodiscard]] const QString &message() const noexcept { return m_message; }
     [[nodiscard]] const char *what() const noexcept override { return m_what.constData(); }
 
 private:
-    RuntimeError(Kind kind, QString message);
+    RuntimeError(Kind kind, QString message, qsizetype position = -1);
 
     Kind m_kind;
+    qsizetype m_position;
     QString m_message;
     QByteArray m_what;
 };

@@ -1,0 +1,78 @@
+#include "stats/statistics.h"
+
+#include "runtime/lines.h"
+#include "runtime/runtimeerror.h"
+#include "stats/exactsum.h"
+#include "stats/numbers.h"
+
+#include <boost/unordered/unordered_flat_map.hpp>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Enough of an item's text for the user to find it, however long the line.
+QString excerpt(QByteArrayView text)
+{
+    constexpr qsizetype shown = 40;
+    const QString whole = QString::fromUtf8(text.first(std::min(text.size(), shown * 4)));
+    return whole.size() <= shown ? whole : whole.first(shown) + u'\u2026';
+}
+
+double valueAt(const Lines &items, qsizetype position)
+{
+    const QByteArrayView text = items.utf8(position);
+    const ParsedNumber number = parseNumber(std::string_view(text.data(), size_t(text.size())));
+    switch (number.problem) {
+    case NumberProblem::none:
+        return number.value;
+    case NumberProblem::empty:
+        throw RuntimeError::conversionFailed(position, u"is empty; it should hold a number"_s);
+    case NumberProblem::notANumber:
+        throw RuntimeError::conversionFailed(position, u"is not a number: \"%1\""_s.arg(excerpt(text)));
+    case NumberProblem::outOfRange:
+        throw RuntimeError::conversionFailed(
+            position, u"holds a number too large to compute with: \"%1\""_s.arg(excerpt(text)));
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+double mean(const Lines &items)
+{
+    if (items.isEmpty())
+        throw RuntimeError::emptyList();
+    static_assert(Lines::maxBytes <= ExactSum::maxCount, "a list holds no more items than bytes");
+    ExactSum sum;
+    for (qsizetype i = 0; i < items.size(); ++i)
+        sum.add(valueAt(items, i));
+    return sum.mean(items.size());
+}
+
+Mode mode(const Lines &items)
+{
+    if (items.isEmpty())
+        throw RuntimeError::emptyList();
+
+    struct Seen
+    {
+        qsizetype count = 0;
+        qsizetype first = 0; // where the value first occurs
+    };
+    boost::unordered_flat_map<double, Seen> seen;
+    Mode best;
+    qsizetype bestFirst = 0;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        double value = valueAt(items, i);
+        if (value == 0)
+            value = 0; // -0 equals 0 but would hash apart from it
+        Seen &entry = seen.try_emplace(value, Seen{0, i}).first->second;
+        ++entry.count;
+        if (entry.count > best.count || (entry.count == best.count && entry.first < bestFirst)) {
+            best = {value, entry.count};
+            bestFirst = entry.first;
+        }
+    }
+    return best;
+}
