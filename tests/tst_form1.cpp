@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
@@ -23,6 +24,23 @@ QStringList items(const ListBox &list)
     for (qsizetype i = 0; i < list.items().size(); ++i)
         result.append(list.items().text(i));
     return result;
+}
+
+// Clicks the button; when a message box comes up, notes its text and dismisses it.
+QString clickAndDismiss(QPushButton *button)
+{
+    QString message;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&message] {
+        if (auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            message = box->text();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    watcher.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    return message;
 }
 
 } // namespace
@@ -207,6 +225,69 @@ private Q_SLOTS:
         QVERIFY(shown.startsWith(u"7777"));
         list.setSelectedIndex(0);
         QCOMPARE(list.selectedText(), longLine);
+    }
+
+    void shouldShowAResultOrReportTheItemAtFault_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("message");
+
+        const QByteArray numbers = "1\n2\n2\n4\n"_ba;
+        QTest::newRow("Mean") << numbers << u"Command1"_s << u"Mean: 2.25"_s << 3 << QString();
+        QTest::newRow("Mode") << numbers << u"Command2"_s << u"Mode: 2 with 2 ocurrances"_s << 3 << QString();
+        QTest::newRow("Mode of fractions") << "2.5\r\n2.5\r\n3"_ba << u"Command2"_s
+                                           << u"Mode: 2.5 with 2 ocurrances"_s << 2 << QString();
+        QTest::newRow("Mean, bad item") << "1\nabc\n3\n"_ba << u"Command1"_s << QString() << 1
+                                        << u"Line 2 is not a number: \"abc\"."_s;
+        QTest::newRow("Mode, empty line") << "1\n2\n\n3\n"_ba << u"Command2"_s << QString() << 2
+                                          << u"Line 3 is empty; it should hold a number."_s;
+        QTest::newRow("Mean, empty list") << QByteArray() << u"Command1"_s << QString() << -1
+                                          << u"The list is empty: there is nothing to compute."_s;
+        QTest::newRow("Mode, empty list") << QByteArray() << u"Command2"_s << QString() << -1
+                                          << u"The list is empty: there is nothing to compute."_s;
+    }
+    void shouldShowAResultOrReportTheItemAtFault()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, button);
+        QFETCH(QString, label);
+        QFETCH(int, selected);
+        QFETCH(QString, message);
+
+        writeList(file);
+        Form1 form;
+        form.loadList();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(clickAndDismiss(form.findChild<QPushButton *>(button)), message);
+        QCOMPARE(form.findChild<QLabel *>(u"Label1"_s)->text(), label);
+        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->selectedIndex(), selected);
+        QVERIFY(form.isVisible());
+    }
+
+    void shouldKeepTheLabelWhenAClickFails()
+    {
+        writeList("1\n2\n"_ba);
+        Form1 form;
+        form.loadList();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *const list = form.findChild<ListBox *>(u"List1"_s);
+        auto *const label = form.findChild<QLabel *>(u"Label1"_s);
+        QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
+        QCOMPARE(label->text(), u"Mean: 1.5"_s);
+
+        list->appendItem(u"1e400");
+        QVERIFY(!clickAndDismiss(form.findChild<QPushButton *>(u"Command2"_s)).isEmpty());
+        QCOMPARE(label->text(), u"Mean: 1.5"_s);
+        QCOMPARE(list->selectedIndex(), 2);
+
+        // The window still answers.
+        QVERIFY(!clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
+        QCOMPARE(list->selectedIndex(), 2);
     }
 
     // Both ways out run the application's own event loop, as main() does.
