@@ -4,7 +4,7 @@
 #   scripts/setup.sh --test   also what the tests need (a virtual X server, xdotool, Python 3)
 set -euo pipefail
 
-packages=(g++ make cmake qt6-base-dev)
+packages=(g++ make cmake pkg-config qt6-base-dev libboost1.81-dev libmpfr-dev)
 if [[ "${1:-}" == --test ]]; then
     packages+=(xvfb xauth xdotool python3)
 fi
@@ -18,8 +18,9 @@ done
 if ! command -v apt-get >/dev/null; then
     echo "Missing Debian/Ubuntu packages: ${missing[*]}" >&2
     echo "Without apt-get, install their equivalents yourself: a C++20 compiler, CMake 3.25 or later," >&2
-    echo "Qt 6.4 or later (Widgets and Test, with its development files); for the tests also Xvfb," >&2
-    echo "xauth, xdotool and Python 3. Then run this command again." >&2
+    echo "pkg-config, Qt 6.4 or later (Widgets and Test), Boost 1.81 or later (headers) and MPFR, all" >&2
+    echo "with their development files; for the tests also Xvfb, xauth, xdotool and Python 3." >&2
+    echo "Then run this command again." >&2
     exit 1
 fi
 

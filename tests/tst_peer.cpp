@@ -1,0 +1,106 @@
+// Checks the mean and the mode against Python's statistics module, on seeded random lists:
+// statistics.mean is exact, statistics.mode returns the first of the most frequent values.
+
+#include "runtime/lines.h"
+#include "stats/numbers.h"
+#include "stats/statistics.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One list of items as a user's file might hold them. The distributions are drawn by hand from
+// the engine's raw output, which the standard fixes, so every machine makes the same lists.
+class ListMaker
+{
+public:
+    explicit ListMaker(std::uint64_t seed) : m_engine(seed) { }
+
+    QStringList make(int kind)
+    {
+        const int count = kind == 3 ? 1 : 1 + int(below(300));
+        QStringList items;
+        for (int i = 0; i < count; ++i)
+            items.append(item(kind));
+        return items;
+    }
+
+private:
+    std::uint64_t below(std::uint64_t n) { return m_engine() % n; }
+    QString sign() { return below(2) ? u"-"_s : QString(); }
+
+    QString item(int kind)
+    {
+        switch (kind) {
+        case 0: // integers of a 16-bit range
+            return QString::number(qint64(below(65536)) - 32768);
+        case 1: // decimals with about six significant digits
+            return sign() + QString::number(below(1000)) + u'.' + QString::number(below(1000)).rightJustified(3, u'0');
+        case 2: { // heavy ties, written in several ways
+            static const QStringList ways{u"1"_s, u"1.0"_s, u"+1"_s, u"2"_s, u"2."_s, u"-2"_s, u"0.5"_s, u".5"_s, u"0"_s, u"-0"_s};
+            return ways[qsizetype(below(std::uint64_t(ways.size())))];
+        }
+        case 3: // single items of any size
+        case 4: // magnitudes far apart, where a running sum would lose digits
+            return sign() + QString::number(below(1'000'000)) + u'e' + QString::number(qint64(below(81)) - 40);
+        default: // near the ends of the double's range
+            return sign() + QString::number(1 + below(9)) + u'.' + QString::number(below(10)) + u'e'
+                   + (below(2) ? QString::number(300 + below(8)) : u"-"_s + QString::number(300 + below(24)));
+        }
+    }
+
+    std::mt19937_64 m_engine;
+};
+
+} // namespace
+
+class TestPeer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void agreesWithPythonStatistics()
+    {
+        constexpr int listCount = 3000;
+        ListMaker maker(20261208);
+        QList<QStringList> lists;
+        for (int i = 0; i < listCount; ++i)
+            lists.append(maker.make(i % 6));
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile file(dir.filePath(u"lists.txt"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const QStringList &items : lists)
+            file.write(items.join(u' ').toLatin1() + '\n');
+        file.close();
+
+        QProcess python;
+        python.start(QStringLiteral(PYTHON3), {QStringLiteral(PEER_SCRIPT), file.fileName()});
+        QVERIFY(python.waitForFinished(120'000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const QStringList expected = QString::fromLatin1(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(expected.size(), listCount);
+
+        for (int i = 0; i < listCount; ++i) {
+            Lines lines;
+            for (const QString &item : lists[i])
+                lines.append(item);
+            const Mode result = mode(lines);
+            const QString ours = formatNumber(mean(lines)) + u'|' + formatNumber(result.value) + u" with "_s
+                                 + QString::number(result.count);
+            QVERIFY2(ours == expected[i],
+                     qPrintable(u"list %1 (%2): ours %3, Python's %4"_s.arg(i).arg(lists[i].join(u' ').left(200), ours, expected[i])));
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestPeer)
+#include "tst_peer.moc"
