@@ -43,7 +43,7 @@ double mean(const Lines &items)
 {
     if (items.isEmpty())
         throw RuntimeError::emptyList();
-    static_assert(Lines::maxBytes <= ExactSum::maxCount, "a list holds no more items than bytes");
+    static_assert(Lines::maxBytes <= ExactSum::maxCount, "a list has no more items than bytes");
     ExactSum sum;
     for (qsizetype i = 0; i < items.size(); ++i)
         sum.add(valueAt(items, i));
@@ -55,19 +55,21 @@ Mode mode(const Lines &items)
     if (items.isEmpty())
         throw RuntimeError::emptyList();
 
+    // 32-bit fields keep an entry at 16 bytes: with millions of distinct values the table's
+    // size is what the time goes into. A list never holds more than 2^31 - 1 items.
     struct Seen
     {
-        qsizetype count = 0;
-        qsizetype first = 0; // where the value first occurs
+        quint32 count = 0;
+        quint32 first = 0; // where the value first occurs
     };
     boost::unordered_flat_map<double, Seen> seen;
     Mode best;
-    qsizetype bestFirst = 0;
+    quint32 bestFirst = 0;
     for (qsizetype i = 0; i < items.size(); ++i) {
         double value = valueAt(items, i);
         if (value == 0)
             value = 0; // -0 equals 0 but would hash apart from it
-        Seen &entry = seen.try_emplace(value, Seen{0, i}).first->second;
+        Seen &entry = seen.try_emplace(value, Seen{0, quint32(i)}).first->second;
         ++entry.count;
         if (entry.count > best.count || (entry.count == best.count && entry.first < bestFirst)) {
             best = {value, entry.count};
