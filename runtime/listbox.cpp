@@ -2,14 +2,19 @@
 
 #include "runtime/runtimeerror.h"
 
-ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new ItemModel(this))
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+ListBox::ListBox(QWidget *parent) : QAbstractItemView(parent), m_model(new ItemModel(this))
 {
     setModel(m_model);
-    // Every row has the height of the first: the view lays out millions of rows without
-    // asking the model for each one's size.
-    setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    updateGeometries();
 }
 
 int ListBox::itemCount() const
@@ -46,4 +51,173 @@ void ListBox::appendItem(QStringView text)
 void ListBox::setItems(Lines lines)
 {
     m_model->setLines(std::move(lines));
+}
+
+int ListBox::topRow() const
+{
+    return verticalScrollBar()->value();
+}
+
+int ListBox::rowsShown() const
+{
+    return std::max(1, viewport()->height() / m_rowHeight);
+}
+
+QRect ListBox::visualRect(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return {};
+    return {0, (index.row() - topRow()) * m_rowHeight, viewport()->width(), m_rowHeight};
+}
+
+void ListBox::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    if (!index.isValid())
+        return;
+    const int row = index.row();
+    const int shown = rowsShown();
+    switch (hint) {
+    case EnsureVisible:
+        if (row < topRow())
+            verticalScrollBar()->setValue(row);
+        else if (row >= topRow() + shown)
+            verticalScrollBar()->setValue(row - shown + 1);
+        break;
+    case PositionAtTop:
+        verticalScrollBar()->setValue(row);
+        break;
+    case PositionAtBottom:
+        verticalScrollBar()->setValue(row - shown + 1);
+        break;
+    case PositionAtCenter:
+        verticalScrollBar()->setValue(row - shown / 2);
+        break;
+    }
+}
+
+QModelIndex ListBox::indexAt(const QPoint &point) const
+{
+    if (!viewport()->rect().contains(point))
+        return {};
+    return m_model->index(rowAt(point.y())); // invalid below the last row
+}
+
+QModelIndex ListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers)
+{
+    const int count = itemCount();
+    if (count == 0)
+        return {};
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    int row = current;
+    switch (action) {
+    case MoveUp:
+    case MovePrevious:
+        row = current - 1;
+        break;
+    case MoveDown:
+    case MoveNext:
+        row = current + 1;
+        break;
+    case MovePageUp:
+        row = current - rowsShown();
+        break;
+    case MovePageDown:
+        row = current + rowsShown();
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = count - 1;
+        break;
+    case MoveLeft:
+    case MoveRight:
+        break;
+    }
+    return m_model->index(std::clamp(row, 0, count - 1));
+}
+
+int ListBox::verticalOffset() const
+{
+    return topRow() * m_rowHeight;
+}
+
+void ListBox::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
+{
+    const int last = itemCount() - 1;
+    const int first = std::max(0, rowAt(std::min(rect.top(), rect.bottom())));
+    const int end = std::min(last, rowAt(std::max(rect.top(), rect.bottom())));
+    QItemSelection selection;
+    if (first <= end)
+        selection.select(m_model->index(first), m_model->index(end));
+    selectionModel()->select(selection, command);
+}
+
+QRegion ListBox::visualRegionForSelection(const QItemSelection &selection) const
+{
+    const int top = topRow();
+    const int bottom = top + rowsShown();
+    QRegion region;
+    for (const QItemSelectionRange &range : selection) {
+        const int first = std::max(range.top(), top);
+        const int last = std::min(range.bottom(), bottom);
+        if (first <= last)
+            region += QRect(0, (first - top) * m_rowHeight, viewport()->width(), (last - first + 1) * m_rowHeight);
+    }
+    return region;
+}
+
+void ListBox::updateGeometries()
+{
+    // The row height the item delegate wants for a line of text in this font and style.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.text = QStringLiteral("0");
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    m_rowHeight = std::max(1, itemDelegate()->sizeHint(option, QModelIndex()).height());
+
+    const int shown = rowsShown();
+    verticalScrollBar()->setRange(0, std::max(0, itemCount() - shown));
+    verticalScrollBar()->setPageStep(shown);
+    verticalScrollBar()->setSingleStep(1);
+    QAbstractItemView::updateGeometries();
+}
+
+void ListBox::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QAbstractItemView::rowsInserted(parent, start, end);
+    updateGeometries();
+    viewport()->update();
+}
+
+void ListBox::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void ListBox::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const bool focused = hasFocus();
+    const int first = rowAt(event->rect().top());
+    const int last = std::min(itemCount() - 1, rowAt(event->rect().bottom()));
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex index = m_model->index(row);
+        QStyleOptionViewItem itemOption = option;
+        itemOption.rect = visualRect(index);
+        if (selectionModel()->isSelected(index))
+            itemOption.state |= QStyle::State_Selected;
+        if (focused && index == currentIndex())
+            itemOption.state |= QStyle::State_HasFocus;
+        itemDelegate()->paint(&painter, itemOption, index);
+    }
+}
+
+void ListBox::changeEvent(QEvent *event)
+{
+    QAbstractItemView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        updateGeometries();
 }

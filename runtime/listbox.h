@@ -2,11 +2,15 @@
 
 #include "runtime/itemmodel.h"
 
-#include <QListView>
+#include <QAbstractItemView>
 
 // A single-selection list box over an ItemModel, with the operations the window's procedures
 // use. Positions start at 0; one outside the list throws RuntimeError instead of being ignored.
-class ListBox final : public QListView
+//
+// Every row has one height, so where a row is follows from its number alone: the view keeps no
+// layout per row and scrolls one row at a time. (QListView keeps a position for every row, which
+// for ten million rows costs more than the items themselves and most of a second to build.)
+class ListBox final : public QAbstractItemView
 {
     Q_OBJECT
 
@@ -27,6 +31,29 @@ public:
     void setItems(Lines lines);
     [[nodiscard]] const Lines &items() const noexcept { return m_model->lines(); }
 
+    [[nodiscard]] QRect visualRect(const QModelIndex &index) const override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    [[nodiscard]] QModelIndex indexAt(const QPoint &point) const override;
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    [[nodiscard]] int horizontalOffset() const override { return 0; }
+    [[nodiscard]] int verticalOffset() const override;
+    [[nodiscard]] bool isIndexHidden(const QModelIndex &) const override { return false; }
+    void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override;
+    [[nodiscard]] QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    void updateGeometries() override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
 private:
+    [[nodiscard]] int topRow() const;
+    // Rows that fit wholly in the viewport; at least one.
+    [[nodiscard]] int rowsShown() const;
+    [[nodiscard]] int rowAt(int y) const { return topRow() + y / m_rowHeight; }
+
     ItemModel *const m_model;
+    int m_rowHeight = 1;
 };

@@ -186,47 +186,6 @@ private Q_SLOTS:
         QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->itemCount(), 0);
     }
 
-    void shouldSelectOnlyPositionsInsideTheList_data()
-    {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("first") << 0 << true;
-        QTest::newRow("last") << 2 << true;
-        QTest::newRow("before the first") << -1 << false;
-        QTest::newRow("past the last") << 3 << false;
-    }
-    void shouldSelectOnlyPositionsInsideTheList()
-    {
-        QFETCH(int, position);
-        QFETCH(bool, valid);
-        ListBox list;
-        for (const QString &text : {u"a"_s, u"b"_s, u"c"_s})
-            list.appendItem(text);
-        list.setSelectedIndex(1);
-        try {
-            list.setSelectedIndex(position);
-            QVERIFY(valid);
-            QCOMPARE(list.selectedIndex(), position);
-            QCOMPARE(list.selectedText(), QString(QChar(u'a' + position)));
-        } catch (const RuntimeError &error) {
-            QVERIFY(!valid);
-            QCOMPARE(error.kind(), RuntimeError::Kind::controlCallFailed);
-            QCOMPARE(list.selectedIndex(), 1); // the failed call changed nothing
-        }
-    }
-
-    void shouldShowTheStartOfAVeryLongLine()
-    {
-        ListBox list;
-        const QString longLine(100'000, u'7');
-        list.appendItem(longLine);
-        const QString shown = list.model()->data(list.model()->index(0, 0)).toString();
-        QVERIFY(shown.size() < 2000);
-        QVERIFY(shown.startsWith(u"7777"));
-        list.setSelectedIndex(0);
-        QCOMPARE(list.selectedText(), longLine);
-    }
-
     void shouldShowAResultOrReportTheItemAtFault_data()
     {
         QTest::addColumn<QByteArray>("file");

@@ -1,0 +1,143 @@
+#include "runtime/listbox.h"
+#include "runtime/runtimeerror.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+Lines numbered(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += QByteArray::number(i) + '\n';
+    return Lines::fromUtf8(text);
+}
+
+} // namespace
+
+class TestListBox : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void shouldSelectOnlyPositionsInsideTheList_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("first") << 0 << true;
+        QTest::newRow("last") << 2 << true;
+        QTest::newRow("before the first") << -1 << false;
+        QTest::newRow("past the last") << 3 << false;
+    }
+    void shouldSelectOnlyPositionsInsideTheList()
+    {
+        QFETCH(int, position);
+        QFETCH(bool, valid);
+        ListBox list;
+        for (const QString &text : {u"a"_s, u"b"_s, u"c"_s})
+            list.appendItem(text);
+        list.setSelectedIndex(1);
+        try {
+            list.setSelectedIndex(position);
+            QVERIFY(valid);
+            QCOMPARE(list.selectedIndex(), position);
+            QCOMPARE(list.selectedText(), QString(QChar(u'a' + position)));
+        } catch (const RuntimeError &error) {
+            QVERIFY(!valid);
+            QCOMPARE(error.kind(), RuntimeError::Kind::controlCallFailed);
+            QCOMPARE(list.selectedIndex(), 1); // the failed call changed nothing
+        }
+    }
+
+    void shouldShowTheStartOfAVeryLongLine()
+    {
+        ListBox list;
+        const QString longLine(100'000, u'7');
+        list.appendItem(longLine);
+        const QString shown = list.model()->data(list.model()->index(0, 0)).toString();
+        QVERIFY(shown.size() < 2000);
+        QVERIFY(shown.startsWith(u"7777"));
+        list.setSelectedIndex(0);
+        QCOMPARE(list.selectedText(), longLine);
+    }
+
+    void shouldMoveTheSelectionWithTheKeyboard_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("selected");
+        // Focus puts the current item, unselected, on the first row; down moves on from there.
+        QTest::newRow("down from the focused first row") << QList<int>{Qt::Key_Down} << 1;
+        QTest::newRow("down, down") << QList<int>{Qt::Key_Down, Qt::Key_Down} << 2;
+        QTest::newRow("up stops at the first") << QList<int>{Qt::Key_Down, Qt::Key_Up, Qt::Key_Up} << 0;
+        QTest::newRow("end") << QList<int>{Qt::Key_End} << 999;
+        QTest::newRow("down stops at the last") << QList<int>{Qt::Key_End, Qt::Key_Down} << 999;
+        QTest::newRow("home") << QList<int>{Qt::Key_End, Qt::Key_Home} << 0;
+        QTest::newRow("page down moves by a page") << QList<int>{Qt::Key_Home, Qt::Key_PageDown} << -1;
+        QTest::newRow("page up from the end") << QList<int>{Qt::Key_End, Qt::Key_PageUp} << -2;
+    }
+    void shouldMoveTheSelectionWithTheKeyboard()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, selected);
+        ListBox list;
+        list.resize(113, 199);
+        list.setItems(numbered(1000));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        for (const int key : keys)
+            QTest::keyClick(&list, Qt::Key(key));
+
+        const int page = list.verticalScrollBar()->pageStep();
+        QVERIFY(page > 1);
+        const int expected = selected == -1 ? page : selected == -2 ? 999 - page : selected;
+        QCOMPARE(list.selectedIndex(), expected);
+        QVERIFY(list.viewport()->rect().contains(list.visualRect(list.model()->index(expected, 0))));
+    }
+
+    void shouldSelectTheRowUnderTheMouse()
+    {
+        ListBox list;
+        list.resize(113, 199);
+        list.setItems(numbered(100));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.setSelectedIndex(50); // scrolls
+        const QRect row = list.visualRect(list.model()->index(48, 0));
+        QVERIFY(list.viewport()->rect().contains(row));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(list.selectedIndex(), 48);
+        QCOMPARE(list.selectedText(), u"48"_s);
+    }
+
+    void shouldSelectNothingBelowTheLastRow()
+    {
+        ListBox list;
+        list.resize(113, 199);
+        list.setItems(numbered(3));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const QRect last = list.visualRect(list.model()->index(2, 0));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, last.center() + QPoint(0, last.height()));
+        QCOMPARE(list.selectedIndex(), -1);
+    }
+
+    void shouldScrollAMillionRowsToTheLast()
+    {
+        ListBox list;
+        list.resize(113, 199);
+        list.setItems(numbered(1'000'000));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.setSelectedIndex(999'999);
+        const QRect last = list.visualRect(list.model()->index(999'999, 0));
+        QVERIFY(list.viewport()->rect().contains(last));
+        QCOMPARE(list.indexAt(last.center()).row(), 999'999);
+        QCOMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
+    }
+};
+
+QTEST_MAIN(TestListBox)
+#include "tst_listbox.moc"
