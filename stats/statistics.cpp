@@ -1,11 +1,14 @@
 #include "stats/statistics.h"
 
+#include "runtime/hugepages.h"
 #include "runtime/lines.h"
 #include "runtime/runtimeerror.h"
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
 
 #include <boost/unordered/unordered_flat_map.hpp>
+
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -62,18 +65,29 @@ Mode mode(const Lines &items)
         quint32 count = 0;
         quint32 first = 0; // where the value first occurs
     };
-    boost::unordered_flat_map<double, Seen> seen;
+    boost::unordered_flat_map<double, Seen, boost::hash<double>, std::equal_to<>,
+                              HugePageAllocator<std::pair<const double, Seen>>>
+        seen;
     Mode best;
     quint32 bestFirst = 0;
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        double value = valueAt(items, i);
-        if (value == 0)
-            value = 0; // -0 equals 0 but would hash apart from it
-        Seen &entry = seen.try_emplace(value, Seen{0, quint32(i)}).first->second;
-        ++entry.count;
-        if (entry.count > best.count || (entry.count == best.count && entry.first < bestFirst)) {
-            best = {value, entry.count};
-            bestFirst = entry.first;
+    // Values are read a batch at a time and then counted in a tight loop, where the processor
+    // can wait for several of the table's cache misses at once.
+    constexpr qsizetype batchSize = 64;
+    std::array<double, batchSize> batch{};
+    for (qsizetype start = 0; start < items.size(); start += batchSize) {
+        const qsizetype size = std::min(batchSize, items.size() - start);
+        for (qsizetype j = 0; j < size; ++j) {
+            const double value = valueAt(items, start + j);
+            batch[size_t(j)] = value == 0 ? 0 : value; // -0 equals 0 but would hash apart from it
+        }
+        for (qsizetype j = 0; j < size; ++j) {
+            const double value = batch[size_t(j)];
+            Seen &entry = seen.try_emplace(value, Seen{0, quint32(start + j)}).first->second;
+            ++entry.count;
+            if (entry.count > best.count || (entry.count == best.count && entry.first < bestFirst)) {
+                best = {value, entry.count};
+                bestFirst = entry.first;
+            }
         }
     }
     return best;
