@@ -1,5 +1,6 @@
 #include "runtime/lines.h"
 
+#include "runtime/hugepages.h"
 #include "runtime/runtimeerror.h"
 
 #include <QFile>
@@ -20,6 +21,7 @@ Lines Lines::fromUtf8(QByteArray text)
     Q_ASSERT(text.size() <= maxBytes);
     Lines lines;
     lines.m_ends.reserve(size_t(std::count(text.cbegin(), text.cend(), '\n')) + 1);
+    adviseHugePages(lines.m_ends.data(), lines.m_ends.capacity() * sizeof(quint32));
 
     // Drop the terminators in place: the buffer read from the file becomes the store without
     // a second copy.
@@ -118,6 +120,7 @@ Lines readLines(const QString &path)
 
     // Read to the end rather than trusting the size: the file may grow while we read it.
     QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+    adviseHugePages(bytes.data(), size_t(bytes.size()));
     qsizetype used = 0;
     for (;;) {
         if (used == bytes.size())
