@@ -69,6 +69,7 @@ Form1::Form1(QWidget *parent)
 QIcon Form1::icon()
 {
     // The sixteen-colour images first: of two images of one size, an icon shows the first.
+    // (addFile keeps both; addPixmap would replace the first with the second.)
     QIcon icon;
     for (const QString &name : {u"liststats-32"_s, u"liststats-16"_s, u"liststats-32-mono"_s})
         icon.addFile(u":/icons/%1.xpm"_s.arg(name));

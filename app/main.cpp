@@ -12,9 +12,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"liststats"_s);
     QApplication::setApplicationVersion(QStringLiteral(LISTSTATS_VERSION_TEXT));
-    QApplication::setWindowIcon(Form1::icon());
 
     Form1 form;
+    QApplication::setWindowIcon(form.windowIcon());
     try {
         form.loadList();
     } catch (const RuntimeError &error) {

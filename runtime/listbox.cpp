@@ -14,7 +14,6 @@ ListBox::ListBox(QWidget *parent) : QAbstractItemView(parent), m_model(new ItemM
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    updateGeometries();
 }
 
 int ListBox::itemCount() const
@@ -60,20 +59,21 @@ int ListBox::topRow() const
 
 int ListBox::rowsShown() const
 {
-    return std::max(1, viewport()->height() / m_rowHeight);
+    return std::max(1, viewport()->height() / rowHeight());
 }
 
 QRect ListBox::visualRect(const QModelIndex &index) const
 {
     if (!index.isValid())
         return {};
-    return {0, (index.row() - topRow()) * m_rowHeight, viewport()->width(), m_rowHeight};
+    return {0, (index.row() - topRow()) * rowHeight(), viewport()->width(), rowHeight()};
 }
 
 void ListBox::scrollTo(const QModelIndex &index, ScrollHint hint)
 {
     if (!index.isValid())
         return;
+    measureRows();
     const int row = index.row();
     const int shown = rowsShown();
     switch (hint) {
@@ -139,7 +139,7 @@ QModelIndex ListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers)
 
 int ListBox::verticalOffset() const
 {
-    return topRow() * m_rowHeight;
+    return topRow() * rowHeight();
 }
 
 void ListBox::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
@@ -162,24 +162,43 @@ QRegion ListBox::visualRegionForSelection(const QItemSelection &selection) const
         const int first = std::max(range.top(), top);
         const int last = std::min(range.bottom(), bottom);
         if (first <= last)
-            region += QRect(0, (first - top) * m_rowHeight, viewport()->width(), (last - first + 1) * m_rowHeight);
+            region += QRect(0, (first - top) * rowHeight(), viewport()->width(), (last - first + 1) * rowHeight());
     }
     return region;
 }
 
+int ListBox::rowHeight() const
+{
+    if (m_rowHeight == 0) {
+        // The height the item delegate wants for a line of text in this font and style.
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.text = QStringLiteral("0");
+        option.features |= QStyleOptionViewItem::HasDisplay;
+        m_rowHeight = std::max(1, itemDelegate()->sizeHint(option, QModelIndex()).height());
+    }
+    return m_rowHeight;
+}
+
+void ListBox::measureRows()
+{
+    if (m_rangePending) {
+        (void)rowHeight();
+        updateGeometries();
+    }
+}
+
 void ListBox::updateGeometries()
 {
-    // The row height the item delegate wants for a line of text in this font and style.
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    option.text = QStringLiteral("0");
-    option.features |= QStyleOptionViewItem::HasDisplay;
-    m_rowHeight = std::max(1, itemDelegate()->sizeHint(option, QModelIndex()).height());
-
-    const int shown = rowsShown();
-    verticalScrollBar()->setRange(0, std::max(0, itemCount() - shown));
-    verticalScrollBar()->setPageStep(shown);
-    verticalScrollBar()->setSingleStep(1);
+    // Unmeasured rows leave the scroll range to measureRows(): measuring loads the font, and
+    // the window can be on screen before that.
+    m_rangePending = m_rowHeight == 0;
+    if (!m_rangePending) {
+        const int shown = rowsShown();
+        verticalScrollBar()->setRange(0, std::max(0, itemCount() - shown));
+        verticalScrollBar()->setPageStep(shown);
+        verticalScrollBar()->setSingleStep(1);
+    }
     QAbstractItemView::updateGeometries();
 }
 
@@ -197,6 +216,7 @@ void ListBox::scrollContentsBy(int, int)
 
 void ListBox::paintEvent(QPaintEvent *event)
 {
+    measureRows();
     QPainter painter(viewport());
     QStyleOptionViewItem option;
     initViewItemOption(&option);
@@ -218,6 +238,9 @@ void ListBox::paintEvent(QPaintEvent *event)
 void ListBox::changeEvent(QEvent *event)
 {
     QAbstractItemView::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        m_rowHeight = 0;
         updateGeometries();
+        viewport()->update();
+    }
 }

@@ -52,8 +52,13 @@ private:
     [[nodiscard]] int topRow() const;
     // Rows that fit wholly in the viewport; at least one.
     [[nodiscard]] int rowsShown() const;
-    [[nodiscard]] int rowAt(int y) const { return topRow() + y / m_rowHeight; }
+    [[nodiscard]] int rowAt(int y) const { return topRow() + y / rowHeight(); }
+    // The height of every row, measured on first use.
+    [[nodiscard]] int rowHeight() const;
+    // Sets the scroll range if it waits for the rows to be measured, measuring them.
+    void measureRows();
 
     ItemModel *const m_model;
-    int m_rowHeight = 1;
+    mutable int m_rowHeight = 0; // 0 until measured
+    bool m_rangePending = true;
 };
