@@ -2,12 +2,14 @@
 # Installs, from Debian's or Ubuntu's archive, whatever liststats needs and the machine lacks.
 #   scripts/setup.sh          to build and run the program
 #   scripts/setup.sh --test   also what the tests need (a virtual X server, xdotool, Python 3)
+#   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers)
 set -euo pipefail
 
 packages=(g++ make cmake pkg-config qt6-base-dev libboost1.81-dev libmpfr-dev)
-if [[ "${1:-}" == --test ]]; then
-    packages+=(xvfb xauth xdotool python3)
-fi
+case "${1:-}" in
+    --test) packages+=(xvfb xauth xdotool python3) ;;
+    --bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Measures liststats on seeded lists of 100,000 to 10,000,000 lines, beside GNU datamash (the
+peer) and cat (the floor: reading the file), and prints a Markdown table with the ratios.
+
+Run it through bench/run.sh, which builds the programs and provides an X server.
+"""
+import argparse
+import json
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+BUILD = ROOT / "build" / "bench"
+LISTSTATS = BUILD / "liststats"
+CLICKS = BUILD / "bench" / "liststats-bench-clicks"
+BARE = BUILD / "bench" / "liststats-bench-bare"
+STARTUP = BUILD / "bench" / "liststats-bench-startup"
+
+
+def make_list(path: Path, kind: str, lines: int) -> None:
+    """Integers in -32768..32767, or decimals with about six significant digits."""
+    rng = random.Random(f"{kind}-{lines}")
+    with open(path, "w", encoding="ascii") as out:
+        chunk = []
+        for _ in range(lines):
+            if kind == "integers":
+                chunk.append(str(rng.randint(-32768, 32767)))
+            else:
+                chunk.append("%.6g" % rng.uniform(-1000, 1000))
+            if len(chunk) == 100_000:
+                out.write("\n".join(chunk) + "\n")
+                chunk = []
+        if chunk:
+            out.write("\n".join(chunk) + "\n")
+
+
+def seconds(command, repeats, stdin=None, cwd=None):
+    """The median wall time of a command, in ms."""
+    times = []
+    for _ in range(repeats):
+        with open(stdin, "rb") if stdin else open(os.devnull, "rb") as source:
+            start = time.perf_counter()
+            subprocess.run(command, stdin=source, stdout=subprocess.DEVNULL, cwd=cwd, check=True)
+            times.append((time.perf_counter() - start) * 1000)
+    return statistics.median(times)
+
+
+def startup(command, repeats, cwd):
+    """Median time from start to the window mapped, and the largest peak memory, of a program."""
+    runs = [json.loads(subprocess.run([STARTUP, *command], cwd=cwd, capture_output=True, check=True,
+                                      text=True).stdout) for _ in range(repeats)]
+    return statistics.median(r["shown"] for r in runs), max(r["maxrss"] for r in runs)
+
+
+def clicks(folder, repeats):
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    result = json.loads(subprocess.run([CLICKS, str(repeats)], cwd=folder, capture_output=True,
+                                       check=True, text=True, env=env).stdout)
+    return {step: statistics.median(result[step]) for step in ("load", "mean", "mode")}
+
+
+def mark(ok):
+    return "yes" if ok else "**no**"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--sizes", default="100000,1000000,10000000")
+    parser.add_argument("--repeats", type=int, default=5)
+    args = parser.parse_args()
+    sizes = [int(s) for s in args.sizes.split(",")]
+
+    work = Path(tempfile.mkdtemp(prefix="liststats-bench-"))
+    try:
+        rows = {}
+        for kind in ("integers", "decimals"):
+            for lines in sizes:
+                folder = work / f"{kind}-{lines}"
+                folder.mkdir()
+                data = folder / "List.txt"
+                make_list(data, kind, lines)
+                repeats = max(3, args.repeats // (3 if lines >= 10_000_000 else 1))
+                ours = clicks(folder, repeats)
+                shown, maxrss = startup([LISTSTATS], repeats, folder)
+                rows[kind, lines] = dict(
+                    ours, shown=shown, maxrss_mb=maxrss / 1024, size_mb=data.stat().st_size / 2**20,
+                    floor=seconds(["cat", data], repeats),
+                    dm_mean=seconds(["datamash", "mean", "1"], repeats, stdin=data),
+                    dm_mode=seconds(["datamash", "mode", "1"], repeats, stdin=data))
+                shutil.rmtree(folder)
+                print(f"measured {kind} {lines}", file=sys.stderr)
+
+        tiny = work / "tiny"
+        tiny.mkdir()
+        (tiny / "List.txt").write_text("1\n2\n3\n")
+        ours_shown, baseline_kb = startup([LISTSTATS], 15, tiny)
+        bare_shown, _ = startup([BARE], 15, tiny)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    baseline_mb = baseline_kb / 1024
+    print("| list | lines | MB | load ms | Mean ms | Mode ms | load+Mean+Mode ms | datamash mean+mode ms | ours / peer | cat ms | ours / floor | start to window ms | peak MB | peak / (3 x size + Qt) |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for (kind, lines), r in rows.items():
+        total = r["load"] + r["mean"] + r["mode"]
+        peer = r["dm_mean"] + r["dm_mode"]
+        budget = 3 * r["size_mb"] + baseline_mb
+        print(f"| {kind} | {lines:,} | {r['size_mb']:.1f} | {r['load']:.0f} | {r['mean']:.1f} | {r['mode']:.1f} "
+              f"| {total:.0f} | {peer:.0f} | {total / peer:.2f} | {r['floor']:.1f} | {total / r['floor']:.0f} "
+              f"| {r['shown']:.0f} | {r['maxrss_mb']:.0f} | {r['maxrss_mb'] / budget:.2f} |")
+
+    print()
+    print(f"Start to window shown, 3-line list: liststats {ours_shown:.1f} ms, a bare Qt Widgets window "
+          f"{bare_shown:.1f} ms: ratio {ours_shown / bare_shown:.2f}. Qt's baseline (peak memory of "
+          f"liststats on that list): {baseline_mb:.0f} MB.")
+    print()
+    print("| target | measured | met |")
+    print("|---|---|---|")
+    for kind in ("integers", "decimals"):
+        for lines in (s for s in sizes if s >= 1_000_000):
+            r = rows[kind, lines]
+            ratio = (r["load"] + r["mean"] + r["mode"]) / (r["dm_mean"] + r["dm_mode"])
+            print(f"| load+Mean+Mode <= 0.5 x datamash, {kind} {lines:,} | {ratio:.2f} | {mark(ratio <= 0.5)} |")
+    if 1_000_000 in sizes:
+        for kind in ("integers", "decimals"):
+            r = rows[kind, 1_000_000]
+            print(f"| Mean click <= 50 ms, {kind} 1,000,000 | {r['mean']:.1f} ms | {mark(r['mean'] <= 50)} |")
+            print(f"| Mode click <= 150 ms, {kind} 1,000,000 | {r['mode']:.1f} ms | {mark(r['mode'] <= 150)} |")
+    print(f"| start to window <= 1.2 x bare window | {ours_shown / bare_shown:.2f} | {mark(ours_shown / bare_shown <= 1.2)} |")
+    if 10_000_000 in sizes:
+        for kind in ("integers", "decimals"):
+            r = rows[kind, 10_000_000]
+            budget = 3 * r["size_mb"] + baseline_mb
+            print(f"| peak memory <= 3 x file + Qt, {kind} 10,000,000 | {r['maxrss_mb']:.0f} MB of {budget:.0f} MB "
+                  f"| {mark(r['maxrss_mb'] <= budget)} |")
+    for kind in ("integers", "decimals"):
+        for small, large in zip(sizes, sizes[1:]):
+            if large != 10 * small:
+                continue
+            worst = max(rows[kind, large][s] / rows[kind, small][s] for s in ("load", "mean", "mode", "shown"))
+            print(f"| linear: 10x lines <= 12x time, {kind} {small:,} to {large:,} | worst step {worst:.1f}x "
+                  f"| {mark(worst <= 12)} |")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds liststats with its benchmarks and measures it beside GNU datamash, on seeded lists of
+# 100,000 to 10,000,000 lines made on the fly. Prints a Markdown table (about five minutes).
+#   bench/run.sh [--sizes 100000,1000000] [--repeats 5]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh --bench
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$(nproc)" >/dev/null
+# An X server of our own, so that the time to the window is the same with or without a desktop.
+exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24 -noreset" python3 bench/bench.py "$@"
