@@ -21,7 +21,7 @@ public:
     explicit Form1(QWidget *parent = nullptr);
     Q_DISABLE_COPY_MOVE(Form1)
 
-    // The program's icon: 32x32 in two colours, 32x32 and 16x16 in sixteen.
+    // The program's icon: 32x32 and 16x16 in sixteen colours, and 32x32 in two.
     [[nodiscard]] static QIcon icon();
 
     // Fills List1 with the lines of List.txt in the working directory, in file order.
