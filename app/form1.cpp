@@ -54,6 +54,7 @@ Form1::Form1(QWidget *parent)
     Command1->setText(u"Mean"_s);
     Command2->setText(u"Mode"_s);
     Command3->setText(u"Done"_s);
+    Label1->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 

@@ -12,5 +12,8 @@ void reportError(QWidget *parent, const RuntimeError &error)
     const QString name = QCoreApplication::applicationName();
     std::fprintf(stderr, "%s: %s\n", qPrintable(name), error.what());
     std::fflush(stderr);
-    QMessageBox::critical(parent, name, error.message());
+    // Plain text: an item such as "<img src=...>" is shown as typed, never rendered.
+    QMessageBox box(QMessageBox::Critical, name, error.message(), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }

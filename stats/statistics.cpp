@@ -6,6 +6,8 @@
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
 
+#include <QTextBoundaryFinder>
+
 #include <boost/unordered/unordered_flat_map.hpp>
 
 #include <array>
@@ -14,12 +16,31 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Enough of an item's text for the user to find it, however long the line.
+// Enough of an item's text for the user to find it, whatever it holds: at most 40 characters,
+// cut between whole graphemes; control characters as their visible symbols (NUL as U+2400);
+// and isolated from the sentence around it, so that right-to-left text leaves it in order.
 QString excerpt(QByteArrayView text)
 {
-    constexpr qsizetype shown = 40;
-    const QString whole = QString::fromUtf8(text.first(std::min(text.size(), shown * 4)));
-    return whole.size() <= shown ? whole : whole.first(shown) + u'\u2026';
+    constexpr int shownGraphemes = 40;
+    constexpr qsizetype readBytes = 400; // more than 40 graphemes of any ordinary text
+    QString head = QString::fromUtf8(text.first(std::min(text.size(), readBytes)));
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, head);
+    qsizetype end = 0;
+    for (int count = 0; count < shownGraphemes && graphemes.toNextBoundary() != -1; ++count)
+        end = graphemes.position();
+    const bool shortened = end < head.size() || text.size() > readBytes;
+    head.truncate(end);
+
+    for (QChar &c : head) {
+        const char16_t code = c.unicode();
+        if (code < 0x20)
+            c = QChar(char16_t(0x2400 + code));
+        else if (code == 0x7F)
+            c = QChar(u'\u2421');
+        else if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069))
+            c = QChar(u'\uFFFD'); // a direction control would escape the isolation
+    }
+    return u'\u2068' + head + (shortened ? u"\u2026"_s : QString()) + u'\u2069';
 }
 
 double valueAt(const Lines &items, qsizetype position)
@@ -30,7 +51,7 @@ double valueAt(const Lines &items, qsizetype position)
     case NumberProblem::none:
         return number.value;
     case NumberProblem::empty:
-        throw RuntimeError::conversionFailed(position, u"is empty; it should hold a number"_s);
+        throw RuntimeError::conversionFailed(position, u"is blank; it should hold a number"_s);
     case NumberProblem::notANumber:
         throw RuntimeError::conversionFailed(position, u"is not a number: \"%1\""_s.arg(excerpt(text)));
     case NumberProblem::outOfRange:

@@ -26,7 +26,8 @@ QStringList items(const ListBox &list)
     return result;
 }
 
-// Clicks the button; when a message box comes up, notes its text and dismisses it.
+// Clicks the button; when a message box comes up, notes its text and dismisses it. A message
+// that Qt would render as rich text comes back marked, since an item's text must show as typed.
 QString clickAndDismiss(QPushButton *button)
 {
     QString message;
@@ -34,7 +35,7 @@ QString clickAndDismiss(QPushButton *button)
     watcher.setInterval(10);
     QObject::connect(&watcher, &QTimer::timeout, &watcher, [&message] {
         if (auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            message = box->text();
+            message = box->textFormat() == Qt::PlainText ? box->text() : u"(rich text) "_s + box->text();
             box->done(QMessageBox::Ok);
         }
     });
@@ -204,9 +205,11 @@ private Q_SLOTS:
         QTest::newRow("Mode of fractions") << "2.5\r\n2.5\r\n3"_ba << u"Command2"_s
                                            << u"Mode: 2.5 with 2 ocurrances"_s << 2 << QString();
         QTest::newRow("Mean, bad item") << "1\nabc\n3\n"_ba << u"Command1"_s << QString() << 1
-                                        << u"Line 2 is not a number: \"abc\"."_s;
+                                        << u"Line 2 is not a number: \"\u2068abc\u2069\"."_s;
         QTest::newRow("Mode, empty line") << "1\n2\n\n3\n"_ba << u"Command2"_s << QString() << 2
-                                          << u"Line 3 is empty; it should hold a number."_s;
+                                          << u"Line 3 is blank; it should hold a number."_s;
+        QTest::newRow("Mode, markup shown as typed") << "1\n<b>2</b>\n"_ba << u"Command2"_s << QString() << 1
+                                                     << u"Line 2 is not a number: \"\u2068<b>2</b>\u2069\"."_s;
         QTest::newRow("Mean, empty list") << QByteArray() << u"Command1"_s << QString() << -1
                                           << u"The list is empty: there is nothing to compute."_s;
         QTest::newRow("Mode, empty list") << QByteArray() << u"Command2"_s << QString() << -1

@@ -22,6 +22,12 @@ Lines linesOf(const QStringList &texts)
     return lines;
 }
 
+// An item's text as an error message quotes it: isolated from the sentence's direction.
+QString isolated(const QString &text)
+{
+    return u'\u2068' + text + u'\u2069';
+}
+
 QString modeText(const QStringList &items)
 {
     const Mode result = mode(linesOf(items));
@@ -196,15 +202,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
 
         QTest::newRow("not a number") << QStringList{u"1"_s, u"abc"_s, u"x"_s} << qsizetype(1)
-                                      << u"Line 2 is not a number: \"abc\"."_s;
+                                      << u"Line 2 is not a number: \"%1\"."_s.arg(isolated(u"abc"_s));
         QTest::newRow("empty line") << QStringList{u"1"_s, u"2"_s, QString()} << qsizetype(2)
-                                    << u"Line 3 is empty; it should hold a number."_s;
+                                    << u"Line 3 is blank; it should hold a number."_s;
+        QTest::newRow("only spaces") << QStringList{u"   "_s} << qsizetype(0)
+                                     << u"Line 1 is blank; it should hold a number."_s;
         QTest::newRow("too large") << QStringList{u"1e400"_s} << qsizetype(0)
-                                   << u"Line 1 holds a number too large to compute with: \"1e400\"."_s;
+                                   << u"Line 1 holds a number too large to compute with: \"%1\"."_s.arg(isolated(u"1e400"_s));
         QTest::newRow("long text is shortened") << QStringList{QString(1000, u'x')} << qsizetype(0)
-                                                << u"Line 1 is not a number: \"%1\u2026\"."_s.arg(QString(40, u'x'));
+                                                << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(QString(40, u'x') + u'\u2026'));
         QTest::newRow("text with a percent sign") << QStringList{u"%1 %2"_s} << qsizetype(0)
-                                                  << u"Line 1 is not a number: \"%1 %2\"."_s;
+                                                  << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(u"%1 %2"_s));
+        QTest::newRow("control characters shown") << QStringList{QString(u"1\0" "2\x1b"_s)} << qsizetype(0)
+                                                  << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(u"1\u24002\u241B"_s));
+        QTest::newRow("shortened between graphemes") << QStringList{QString(39, u'x') + u"e\u0301\u0301z"_s}
+                                                     << qsizetype(0)
+                                                     << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(QString(39, u'x') + u"e\u0301\u0301\u2026"_s));
+        QTest::newRow("surrogate pair kept whole") << QStringList{QString(39, u'x') + u"\U0001F600z"_s} << qsizetype(0)
+                                                   << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(QString(39, u'x') + u"\U0001F600\u2026"_s));
+        QTest::newRow("right to left, with a direction control") << QStringList{u"\u0661\u0662\u202E3"_s} << qsizetype(0)
+                                                                  << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(u"\u0661\u0662\uFFFD3"_s));
     }
     void reportsTheFirstBadItem()
     {
