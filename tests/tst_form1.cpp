@@ -1,12 +1,12 @@
 #include "app/form1.h"
 #include "runtime/listbox.h"
 #include "runtime/runtimeerror.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
@@ -16,36 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QStringList items(const ListBox &list)
-{
-    QStringList result;
-    for (qsizetype i = 0; i < list.items().size(); ++i)
-        result.append(list.items().text(i));
-    return result;
-}
-
-// Clicks the button; when a message box comes up, notes its text and dismisses it. A message
-// that Qt would render as rich text comes back marked, since an item's text must show as typed.
-QString clickAndDismiss(QPushButton *button)
-{
-    QString message;
-    QTimer watcher;
-    watcher.setInterval(10);
-    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&message] {
-        if (auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            message = box->textFormat() == Qt::PlainText ? box->text() : u"(rich text) "_s + box->text();
-            box->done(QMessageBox::Ok);
-        }
-    });
-    watcher.start();
-    QTest::mouseClick(button, Qt::LeftButton);
-    return message;
-}
-
-} // namespace
-
 class TestForm1 : public QObject
 {
     Q_OBJECT
@@ -53,13 +23,7 @@ class TestForm1 : public QObject
 private:
     QTemporaryDir m_dir;
 
-    // Makes List.txt in the working directory hold bytes, as a user's folder would.
-    void writeList(const QByteArray &bytes)
-    {
-        QFile file(u"List.txt"_s);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
+    void writeList(const QByteArray &bytes) { QVERIFY(::writeList(bytes)); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -171,7 +135,7 @@ private Q_SLOTS:
         Form1 form;
         form.loadList();
         auto *const list = form.findChild<ListBox *>(u"List1"_s);
-        QCOMPARE(items(*list), (QStringList{u"3"_s, QString(), u"-1.5"_s, u"abc"_s, u"  7  "_s}));
+        QCOMPARE(itemTexts(*list), (QStringList{u"3"_s, QString(), u"-1.5"_s, u"abc"_s, u"  7  "_s}));
         QCOMPARE(list->itemCount(), 5);
         QCOMPARE(list->model()->data(list->model()->index(4, 0)).toString(), u"  7  "_s);
         QCOMPARE(list->selectedIndex(), -1);

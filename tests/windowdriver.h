@@ -1,0 +1,46 @@
+#pragma once
+
+// What the window tests do to Form1 as a user would: put a List.txt in the working folder,
+// click a button and answer the message that may come up.
+
+#include "runtime/listbox.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+// Makes List.txt in the working directory hold these bytes.
+[[nodiscard]] inline bool writeList(const QByteArray &bytes)
+{
+    QFile file(QStringLiteral("List.txt"));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+inline QStringList itemTexts(const ListBox &list)
+{
+    QStringList result;
+    for (qsizetype i = 0; i < list.items().size(); ++i)
+        result.append(list.items().text(i));
+    return result;
+}
+
+// Clicks the button; when a message box comes up, notes its text and dismisses it. A message
+// that Qt would render as rich text comes back marked, since an item's text must show as typed.
+inline QString clickAndDismiss(QPushButton *button)
+{
+    QString message;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&message] {
+        if (auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            message = box->textFormat() == Qt::PlainText ? box->text() : QStringLiteral("(rich text) ") + box->text();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    watcher.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    return message;
+}
