@@ -1,6 +1,7 @@
 // The built program as a user starts it: in a folder, under a real (virtual) X server.
 // xdotool finds its windows and clicks or types like a user would.
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -91,20 +92,42 @@ private Q_SLOTS:
         }
     }
 
-    void shouldShowTheWindowAndEndOnDone()
+    // A whole session, Mean, Mode and Done, leaves List.txt as it was: it is only ever read.
+    void shouldShowTheWindowAndLeaveTheListUntouched()
     {
-        QFile list(m_dir.filePath(u"List.txt"_s));
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("1\n2\n3\n");
-        list.close();
+        const QString path = m_dir.filePath(u"List.txt"_s);
+        const QByteArray bytes = "1\n2\n2\nabc\n"_ba;
+        {
+            QFile list(path);
+            QVERIFY(list.open(QIODevice::WriteOnly));
+            QCOMPARE(list.write(bytes), bytes.size());
+            // A time stamp in the past: a write now would change it.
+            QVERIFY(list.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5, 6)), QFileDevice::FileModificationTime));
+        }
+        const QDateTime modified = QFileInfo(path).lastModified();
 
         start();
         const QString window = waitForWindow(u"Form1"_s);
         QVERIFY2(!window.isEmpty(), "no window titled Form1");
-        // "Done" is at (224, 176), 81 by 33 pixels, in the window's client area.
-        QVERIFY(xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, u"192"_s, u"click"_s, u"1"_s})
-                    .isEmpty());
+        // Buttons in the client area: "Mean" at (224, 8), "Mode" at (224, 56), "Done" at (224, 176),
+        // each 81 by 33 pixels. The bad item makes both statistics report; Return answers.
+        for (const QString &y : {u"24"_s, u"72"_s}) {
+            xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, y, u"click"_s, u"1"_s});
+            const QString message = waitForWindow(u"liststats"_s);
+            QVERIFY2(!message.isEmpty(), "no message about the bad item");
+            xdotool({u"windowfocus"_s, u"--sync"_s, message});
+            xdotool({u"key"_s, u"--clearmodifiers"_s, u"Return"_s});
+            QTRY_VERIFY_WITH_TIMEOUT(xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^liststats$"_s}).isEmpty(),
+                                     timeoutMs);
+        }
+        xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, u"192"_s, u"click"_s, u"1"_s});
         expectExit(0);
+
+        QFile list(path);
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        QCOMPARE(list.readAll(), bytes);
+        QCOMPARE(QFileInfo(path).lastModified(), modified);
+        QVERIFY2(m_errors.contains(u"Line 4 is not a number"), qPrintable(m_errors));
     }
 
     void shouldReportAnUnreadableListAndShowNoWindow_data()
@@ -114,6 +137,7 @@ private Q_SLOTS:
         QTest::newRow("missing") << u"missing"_s << u"No such file or directory"_s;
         QTest::newRow("folder") << u"folder"_s << u"it is a folder"_s;
         QTest::newRow("pipe") << u"fifo"_s << u"not a regular file"_s;
+        QTest::newRow("device") << u"device"_s << u"not a regular file"_s;
     }
     void shouldReportAnUnreadableListAndShowNoWindow()
     {
@@ -124,6 +148,8 @@ private Q_SLOTS:
             QVERIFY(QDir(m_dir.path()).mkdir(u"List.txt"_s));
         else if (kind == u"fifo")
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == u"device")
+            QVERIFY(QFile::link(u"/dev/zero"_s, path));
 
         start();
         const QString message = waitForWindow(u"liststats"_s);
