@@ -33,7 +33,6 @@ inline QString clickAndDismiss(QPushButton *button)
 {
     QString message;
     QTimer watcher;
-    watcher.setInterval(10);
     QObject::connect(&watcher, &QTimer::timeout, &watcher, [&message] {
         if (auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             message = box->textFormat() == Qt::PlainText ? box->text() : QStringLiteral("(rich text) ") + box->text();
