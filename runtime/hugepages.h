@@ -36,9 +36,9 @@ struct HugePageAllocator
     {
         const std::size_t bytes = count * sizeof(T);
         if (bytes < hugePageSize)
-            ::operator delete(block, bytes);
+            ::operator delete(block);
         else
-            ::operator delete(block, bytes, std::align_val_t(hugePageSize));
+            ::operator delete(block, std::align_val_t(hugePageSize));
     }
 
     template<typename U>

@@ -1,0 +1,30 @@
+// Any bytes as a list file: decoding yields valid UTF-8, and splitting it agrees with a plain
+// reading of the rules (CR LF and lone CR are LF; a final terminator adds no line).
+
+#include "runtime/lines.h"
+
+#include <QList>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray text = decodeToUtf8(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (!QByteArrayView(text).isValidUtf8())
+        std::abort();
+
+    QByteArray expected = text;
+    expected.replace("\r\n", "\n").replace('\r', '\n');
+    if (expected.endsWith('\n'))
+        expected.chop(1);
+    const QList<QByteArray> want = text.isEmpty() ? QList<QByteArray>() : expected.split('\n');
+
+    const Lines lines = Lines::fromUtf8(text);
+    if (lines.size() != want.size())
+        std::abort();
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (lines.utf8(i) != want[i])
+            std::abort();
+    return 0;
+}
