@@ -51,16 +51,36 @@ Form1::Form1(QWidget *parent)
     // Controls are placed, not laid out: resizing the window moves none of them.
     resize(px(4680), px(3195));
 
-    Command1->setText(u"Mean"_s);
-    Command2->setText(u"Mode"_s);
-    Command3->setText(u"Done"_s);
+    // A screen reader names each button by its text and the label by its result (the label's
+    // accessible name stays its text, so a new result is announced as a name change).
+    const struct
+    {
+        QPushButton *button;
+        QString text;
+        QString description;
+    } buttons[] = {{Command1, u"Mean"_s, u"Shows the mean of the numbers in the list"_s},
+                   {Command2, u"Mode"_s, u"Shows the most frequent number in the list and how often it occurs"_s},
+                   {Command3, u"Done"_s, u"Ends the program"_s}};
+    for (const auto &[button, text, description] : buttons) {
+        button->setText(text);
+        button->setAccessibleDescription(description);
+        button->setAutoDefault(true); // Enter clicks the focused button, as Space does
+    }
+    List1->setAccessibleName(u"Numbers from List.txt"_s);
+    List1->setAccessibleDescription(u"The lines of List.txt, one item each, in file order"_s);
+    Label1->setAccessibleDescription(u"The latest result"_s);
     Label1->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The result can be selected, with the mouse or from the keyboard, and copied with Ctrl+C;
+    // the label is last in the tab order, so a keyboard user reaches it too.
+    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Label1->setFocusPolicy(Qt::StrongFocus);
 
     setTabOrder(List1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Label1);
     List1->setFocus();
 
     connect(Command1, &QPushButton::clicked, this, &Form1::computeMean);

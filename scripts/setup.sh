@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(g++ make cmake pkg-config qt6-base-dev libboost1.81-dev libmpfr-dev)
 case "${1:-}" in
-    --test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-14-dev) ;;
+    --test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-14-dev desktop-file-utils dpkg-dev) ;;
     --bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
 esac
 
@@ -23,7 +23,7 @@ if ! command -v apt-get >/dev/null; then
     echo "Without apt-get, install their equivalents yourself: a C++20 compiler, CMake 3.25 or later," >&2
     echo "pkg-config, Qt 6.4 or later (Widgets and Test), Boost 1.81 or later (headers) and MPFR, all" >&2
     echo "with their development files; for the tests also Xvfb, xauth, xdotool, Python 3 and" >&2
-    echo "clang 14 with its libFuzzer runtime." >&2
+    echo "clang 14 with its libFuzzer runtime, desktop-file-utils and dpkg-dev." >&2
     echo "Then run this command again." >&2
     exit 1
 fi

@@ -89,7 +89,7 @@ private Q_SLOTS:
         form.loadList();
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        const QStringList order{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"List1"_s};
+        const QStringList order{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"Label1"_s, u"List1"_s};
         for (const QString &name : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
