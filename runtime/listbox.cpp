@@ -2,13 +2,14 @@
 
 #include "runtime/runtimeerror.h"
 
+#include <QAccessible>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
 
-ListBox::ListBox(QWidget *parent) : QAbstractItemView(parent), m_model(new ItemModel(this))
+ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new ItemModel(this))
 {
     setModel(m_model);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -202,6 +203,11 @@ void ListBox::updateGeometries()
     QAbstractItemView::updateGeometries();
 }
 
+void ListBox::doItemsLayout()
+{
+    QAbstractItemView::doItemsLayout(); // geometry and a repaint; no layout per row
+}
+
 void ListBox::rowsInserted(const QModelIndex &parent, int start, int end)
 {
     QAbstractItemView::rowsInserted(parent, start, end);
@@ -243,4 +249,31 @@ void ListBox::changeEvent(QEvent *event)
         updateGeometries();
         viewport()->update();
     }
+}
+
+// Screen readers hear of the current and the selected item by its row; QListView would look the
+// row up in its own layout, which this view does not build.
+void ListBox::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    if (QAccessible::isActive() && current.isValid() && hasFocus()) {
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(current.row());
+        QAccessible::updateAccessibility(&event);
+    }
+    QAbstractItemView::currentChanged(current, previous);
+}
+
+void ListBox::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    if (QAccessible::isActive()) {
+        for (const auto &[range, type] : {std::pair{selected, QAccessible::SelectionAdd},
+                                          std::pair{deselected, QAccessible::SelectionRemove}}) {
+            if (!range.isEmpty()) {
+                QAccessibleEvent event(this, type);
+                event.setChild(range.constFirst().top());
+                QAccessible::updateAccessibility(&event);
+            }
+        }
+    }
+    QAbstractItemView::selectionChanged(selected, deselected);
 }

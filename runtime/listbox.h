@@ -2,15 +2,17 @@
 
 #include "runtime/itemmodel.h"
 
-#include <QAbstractItemView>
+#include <QListView>
 
 // A single-selection list box over an ItemModel, with the operations the window's procedures
 // use. Positions start at 0; one outside the list throws RuntimeError instead of being ignored.
 //
 // Every row has one height, so where a row is follows from its number alone: the view keeps no
-// layout per row and scrolls one row at a time. (QListView keeps a position for every row, which
-// for ten million rows costs more than the items themselves and most of a second to build.)
-class ListBox final : public QAbstractItemView
+// layout per row and scrolls one row at a time. QListView's own layout keeps a position for every
+// row, which for ten million rows costs more than the items themselves and most of a second to
+// build; so every QListView function that would build or read it is replaced here. ListBox stays
+// a QListView for what needs no layout, above all the screen reader's view of it as a list.
+class ListBox final : public QListView
 {
     Q_OBJECT
 
@@ -34,6 +36,7 @@ public:
     [[nodiscard]] QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
     [[nodiscard]] QModelIndex indexAt(const QPoint &point) const override;
+    void doItemsLayout() override;
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -46,6 +49,8 @@ protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
     void scrollContentsBy(int dx, int dy) override;
     void paintEvent(QPaintEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
     void changeEvent(QEvent *event) override;
 
 private:
