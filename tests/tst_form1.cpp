@@ -155,49 +155,6 @@ private Q_SLOTS:
         QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->itemCount(), 0);
     }
 
-    void shouldShowAResultOrReportTheItemAtFault_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("message");
-
-        const QByteArray numbers = "1\n2\n2\n4\n"_ba;
-        QTest::newRow("Mean") << numbers << u"Command1"_s << u"Mean: 2.25"_s << 3 << QString();
-        QTest::newRow("Mode") << numbers << u"Command2"_s << u"Mode: 2 with 2 ocurrances"_s << 3 << QString();
-        QTest::newRow("Mode of fractions") << "2.5\r\n2.5\r\n3"_ba << u"Command2"_s
-                                           << u"Mode: 2.5 with 2 ocurrances"_s << 2 << QString();
-        QTest::newRow("Mean, bad item") << "1\nabc\n3\n"_ba << u"Command1"_s << QString() << 1
-                                        << u"Line 2 is not a number: \"\u2068abc\u2069\"."_s;
-        QTest::newRow("Mode, empty line") << "1\n2\n\n3\n"_ba << u"Command2"_s << QString() << 2
-                                          << u"Line 3 is blank; it should hold a number."_s;
-        QTest::newRow("Mode, markup shown as typed") << "1\n<b>2</b>\n"_ba << u"Command2"_s << QString() << 1
-                                                     << u"Line 2 is not a number: \"\u2068<b>2</b>\u2069\"."_s;
-        QTest::newRow("Mean, empty list") << QByteArray() << u"Command1"_s << QString() << -1
-                                          << u"The list is empty: there is nothing to compute."_s;
-        QTest::newRow("Mode, empty list") << QByteArray() << u"Command2"_s << QString() << -1
-                                          << u"The list is empty: there is nothing to compute."_s;
-    }
-    void shouldShowAResultOrReportTheItemAtFault()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, button);
-        QFETCH(QString, label);
-        QFETCH(int, selected);
-        QFETCH(QString, message);
-
-        writeList(file);
-        Form1 form;
-        form.loadList();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(clickAndDismiss(form.findChild<QPushButton *>(button)), message);
-        QCOMPARE(form.findChild<QLabel *>(u"Label1"_s)->text(), label);
-        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->selectedIndex(), selected);
-        QVERIFY(form.isVisible());
-    }
-
     void shouldKeepTheLabelWhenAClickFails()
     {
         writeList("1\n2\n"_ba);

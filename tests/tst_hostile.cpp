@@ -1,4 +1,5 @@
-// Whatever List.txt holds, the window answers with a result or a clear message and stays open.
+// Whatever List.txt holds, the window answers "Mean" and "Mode" with a result or a clear
+// message, and stays open.
 
 #include "app/form1.h"
 #include "windowdriver.h"
@@ -64,6 +65,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mean");
         QTest::addColumn<QString>("mode");
 
+        QTest::newRow("numbers") << "1\n2\n2\n4\n"_ba << 4 << u"Mean: 2.25"_s << u"Mode: 2 with 2 ocurrances"_s;
+        QTest::newRow("fractions, CR LF") << "2.5\r\n2.5\r\n3"_ba << 3 << u"Mean: 2.66666666666667"_s
+                                          << u"Mode: 2.5 with 2 ocurrances"_s;
+        QTest::newRow("a word among numbers") << "1\nabc\n3\n"_ba << 3 << notANumber(2, u"abc"_s) << notANumber(2, u"abc"_s);
+        QTest::newRow("an empty line among numbers") << "1\n2\n\n3\n"_ba << 4
+                                                     << u"Line 3 is blank; it should hold a number."_s
+                                                     << u"Line 3 is blank; it should hold a number."_s;
         QTest::newRow("empty file") << QByteArray() << 0 << emptyList << emptyList;
         QTest::newRow("lone byte order mark") << "\xEF\xBB\xBF"_ba << 0 << emptyList << emptyList;
         QTest::newRow("only a CR") << "\r"_ba << 1 << u"Line 1 is blank; it should hold a number."_s
