@@ -243,7 +243,7 @@ void ListBox::paintEvent(QPaintEvent *event)
 
 void ListBox::changeEvent(QEvent *event)
 {
-    QAbstractItemView::changeEvent(event);
+    QListView::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         m_rowHeight = 0;
         updateGeometries();
