@@ -67,9 +67,7 @@ private Q_SLOTS:
     void shouldLetAScreenReaderReadTheItems()
     {
         Form1 form;
-        form.loadList();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(loadAndShow(form));
         QAccessibleInterface *const list = QAccessible::queryAccessibleInterface(control(form, u"List1"_s));
         QAccessibleTableInterface *const table = list->tableInterface();
         QVERIFY(table);

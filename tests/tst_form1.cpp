@@ -159,9 +159,7 @@ private Q_SLOTS:
     {
         writeList("1\n2\n"_ba);
         Form1 form;
-        form.loadList();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(loadAndShow(form));
         auto *const list = form.findChild<ListBox *>(u"List1"_s);
         auto *const label = form.findChild<QLabel *>(u"Label1"_s);
         QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());

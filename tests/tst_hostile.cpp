@@ -118,9 +118,7 @@ private Q_SLOTS:
 
         QVERIFY(writeList(file));
         Form1 form;
-        form.loadList();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(loadAndShow(form));
         auto *const list = form.findChild<ListBox *>(u"List1"_s);
         auto *const label = form.findChild<QLabel *>(u"Label1"_s);
         QCOMPARE(list->itemCount(), items);
@@ -146,9 +144,7 @@ private Q_SLOTS:
     {
         QVERIFY(writeList(randomBytes(1 << 16)));
         Form1 form;
-        form.loadList();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(loadAndShow(form));
         auto *const list = form.findChild<ListBox *>(u"List1"_s);
         QVERIFY(list->itemCount() > 100);
         const QString message = clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s));
@@ -164,9 +160,7 @@ private Q_SLOTS:
         QVERIFY(writeList(line));
         line.clear();
         Form1 form;
-        form.loadList();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(loadAndShow(form));
         QCOMPARE(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)),
                  tooLarge(1, QString(40, u'7') + u'\u2026'));
     }
@@ -182,9 +176,7 @@ private Q_SLOTS:
         QVERIFY(writeList(text));
         text.clear();
         Form1 form;
-        form.loadList();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(loadAndShow(form));
         auto *const label = form.findChild<QLabel *>(u"Label1"_s);
         // 0, 1 and 2 occur 1,428,572 times, the other values once fewer.
         QCOMPARE(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)), QString());

@@ -3,6 +3,7 @@
 // What the window tests do to Form1 as a user would: put a List.txt in the working folder,
 // click a button and answer the message that may come up.
 
+#include "app/form1.h"
 #include "runtime/listbox.h"
 
 #include <QApplication>
@@ -17,6 +18,14 @@
 {
     QFile file(QStringLiteral("List.txt"));
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Loads List.txt into the window and shows it, as main() does; false if it never appears.
+[[nodiscard]] inline bool loadAndShow(Form1 &form)
+{
+    form.loadList();
+    form.show();
+    return QTest::qWaitForWindowExposed(&form);
 }
 
 inline QStringList itemTexts(const ListBox &list)
