@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Installs, from Debian's or Ubuntu's archive, whatever liststats needs and the machine lacks.
+# Installs, from the system's own archive with apt-get, whatever liststats needs and the machine
+# lacks. Package names are the ones this system's apt offers, not names pinned to one release.
 #   scripts/setup.sh          to build and run the program
 #   scripts/setup.sh --test   also what the tests need (a virtual X server, xdotool, Python 3,
-#                             clang with libFuzzer)
+#                             clang with libFuzzer, the package tools)
 #   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers)
 set -euo pipefail
 
-packages=(g++ make cmake pkg-config qt6-base-dev libboost1.81-dev libmpfr-dev)
+packages=(g++ make cmake pkg-config qt6-base-dev libmpfr-dev)
 case "${1:-}" in
-    --test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-14-dev desktop-file-utils dpkg-dev) ;;
+    --test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
     --bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
 esac
 
@@ -16,20 +17,53 @@ missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
+# Boost 1.81 or later, for unordered_flat_map: whichever package provides the headers.
+boost_installed() {
+    local version
+    version=$(sed -n 's/^#define BOOST_VERSION \([0-9]*\)$/\1/p' /usr/include/boost/version.hpp 2>/dev/null)
+    ((${version:-0} >= 108100))
+}
+boost_installed || missing+=(boost)
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 if ! command -v apt-get >/dev/null; then
-    echo "Missing Debian/Ubuntu packages: ${missing[*]}" >&2
+    echo "Missing packages: ${missing[*]}" >&2
     echo "Without apt-get, install their equivalents yourself: a C++20 compiler, CMake 3.25 or later," >&2
     echo "pkg-config, Qt 6.4 or later (Widgets and Test), Boost 1.81 or later (headers) and MPFR, all" >&2
-    echo "with their development files; for the tests also Xvfb, xauth, xdotool, Python 3 and" >&2
-    echo "clang 14 with its libFuzzer runtime, desktop-file-utils and dpkg-dev." >&2
+    echo "with their development files; for the tests also Xvfb, xauth, xdotool, Python 3, clang" >&2
+    echo "with its libFuzzer runtime, desktop-file-utils, dpkg-dev and file." >&2
     echo "Then run this command again." >&2
     exit 1
 fi
-
 sudo=()
-[[ $(id -u) -ne 0 ]] && sudo=(sudo)
-echo "Installing ${missing[*]} ..."
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "Installing ${missing[*]} needs root: run this as root." >&2; exit 1; }
+    sudo=(sudo)
+fi
 "${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+
+# The version apt would install of a package, or nothing when it has none.
+candidate() {
+    apt-cache policy "$1" 2>/dev/null | sed -n 's/^ *Candidate: //p' | grep -v '^(none)$' || true
+}
+at_least_1_81() {
+    local version
+    version=$(candidate "$1")
+    [[ -n $version ]] && dpkg --compare-versions "$version" ge 1.81
+}
+# The unversioned headers package when it is new enough, else the newest versioned one that is.
+boost_package() {
+    local name
+    for name in libboost-dev $(apt-cache pkgnames libboost1. | grep -E '^libboost1\.[0-9]+-dev$' | sort -rV); do
+        at_least_1_81 "$name" && { echo "$name"; return; }
+    done
+    echo "This system's archive has no Boost 1.81 or later (libboost-dev or libboost1.NN-dev)." >&2
+    exit 1
+}
+if [[ ${missing[-1]} == boost ]]; then
+    boost=$(boost_package)
+    missing[-1]=$boost
+fi
+
+echo "Installing ${missing[*]} ..."
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

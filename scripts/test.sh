@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the optimised build; a short run of each fuzz target
-# (libFuzzer, clang); then the whole suite again under AddressSanitizer and
+# Sets up, builds and runs every test: the optimised build with warnings as errors; a short run
+# of each fuzz target (libFuzzer, clang); then the whole suite again under AddressSanitizer and
 # UndefinedBehaviorSanitizer. Ends with ctest's summary; fails if any test does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh --test
-for preset in default fuzz asan; do
+for preset in dev fuzz asan; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$(nproc)"
 done
-ctest --preset default
+ctest --preset dev
 ctest --preset fuzz
 ctest --preset asan
