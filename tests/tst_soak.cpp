@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPixmapCache>
 #include <QTemporaryDir>
 
 #include <malloc.h>
@@ -14,9 +15,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Bytes the program holds from the heap: small blocks plus mmap'ed large ones. Unlike the
-// resident size this does not move with pages the allocator keeps for later.
+// resident size this does not move with pages the allocator keeps for later. Qt's pixmap cache
+// is emptied first: it is bounded (10 MB), and Qt 6.8 fills it with a new copy of the message
+// box's icon for every message.
 qint64 heapInUse()
 {
+    QPixmapCache::clear();
     const struct mallinfo2 info = mallinfo2();
     return qint64(info.uordblks + info.hblkhd);
 }
