@@ -7,7 +7,7 @@
 #   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers)
 set -euo pipefail
 
-packages=(g++ make cmake pkg-config qt6-base-dev libmpfr-dev)
+packages=(g++ make cmake pkg-config qt6-base-dev libgmp-dev)
 case "${1:-}" in
     --test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
     --bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
@@ -29,7 +29,7 @@ boost_installed || missing+=(boost)
 if ! command -v apt-get >/dev/null; then
     echo "Missing packages: ${missing[*]}" >&2
     echo "Without apt-get, install their equivalents yourself: a C++20 compiler, CMake 3.25 or later," >&2
-    echo "pkg-config, Qt 6.4 or later (Widgets and Test), Boost 1.81 or later (headers) and MPFR, all" >&2
+    echo "pkg-config, Qt 6.4 or later (Widgets and Test), Boost 1.81 or later (headers) and GMP, all" >&2
     echo "with their development files; for the tests also Xvfb, xauth, xdotool, Python 3, clang" >&2
     echo "with its libFuzzer runtime, desktop-file-utils, dpkg-dev and file." >&2
     echo "Then run this command again." >&2

@@ -1,60 +1,124 @@
 #include "stats/exactsum.h"
 
-#include <mpfr.h>
-
-#include <bit>
 #include <cassert>
+#include <string>
 
-void ExactSum::add(double value) noexcept
+namespace {
+
+mpz_class powerOfTen(std::int64_t exponent)
 {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    const auto biasedExponent = int((bits >> 52) & 0x7FF);
-    std::uint64_t mantissa = bits & ((std::uint64_t(1) << 52) - 1);
-    if (biasedExponent != 0)
-        mantissa |= std::uint64_t(1) << 52;
-    // value = ±mantissa * 2^(position - 1074); subnormals share the lowest position.
-    const int position = biasedExponent == 0 ? 0 : biasedExponent - 1;
-    const int digit = position / digitBits;
-    const int shift = position % digitBits;
-    const std::uint64_t low = mantissa << shift;
-    const std::uint64_t high = shift == 0 ? 0 : mantissa >> (64 - shift);
-    const std::int64_t sign = (bits >> 63) != 0 ? -1 : 1;
-    m_digits[size_t(digit)] += sign * std::int64_t(low & 0xFFFF'FFFF);
-    m_digits[size_t(digit) + 1] += sign * std::int64_t(low >> 32);
-    m_digits[size_t(digit) + 2] += sign * std::int64_t(high);
+    mpz_class power;
+    mpz_ui_pow_ui(power.get_mpz_t(), 10, static_cast<unsigned long>(exponent));
+    return power;
 }
 
-double ExactSum::mean(std::int64_t count) const
+mpz_class fromInt128(Int128 value)
+{
+    __extension__ typedef unsigned __int128 UInt128;
+    const UInt128 magnitude = value < 0 ? -UInt128(value) : UInt128(value);
+    mpz_class result = mpz_class(static_cast<unsigned long>(magnitude >> 64)) << 64;
+    result += static_cast<unsigned long>(magnitude & ~std::uint64_t(0));
+    return value < 0 ? mpz_class(-result) : result;
+}
+
+// numerator * 10^exponent / denominator (denominator > 0), rounded to the nearest number of
+// ShownNumber::significantDigits significant digits, ties to even.
+ShownNumber roundedQuotient(const mpz_class &numerator, std::int64_t exponent, const mpz_class &denominator)
+{
+    if (numerator == 0)
+        return {};
+    const mpz_class magnitude = abs(numerator);
+    constexpr int digits = ShownNumber::significantDigits;
+    const mpz_class lowest = powerOfTen(digits - 1), beyond = powerOfTen(digits);
+
+    // The quotient's first digit is within one place of this guess; find the power of ten k
+    // that leaves exactly `digits` digits before the point.
+    auto order = std::int64_t(mpz_sizeinbase(magnitude.get_mpz_t(), 10)) + exponent
+                 - std::int64_t(mpz_sizeinbase(denominator.get_mpz_t(), 10));
+    mpz_class quotient, remainder, divisor;
+    for (;;) {
+        const std::int64_t shift = exponent - (order - (digits - 1));
+        const mpz_class scaled = shift >= 0 ? mpz_class(magnitude * powerOfTen(shift)) : magnitude;
+        divisor = shift >= 0 ? denominator : mpz_class(denominator * powerOfTen(-shift));
+        mpz_tdiv_qr(quotient.get_mpz_t(), remainder.get_mpz_t(), scaled.get_mpz_t(), divisor.get_mpz_t());
+        if (quotient >= beyond)
+            ++order;
+        else if (quotient < lowest)
+            --order;
+        else
+            break;
+    }
+    const int half = cmp(mpz_class(remainder * 2), divisor);
+    if (half > 0 || (half == 0 && mpz_odd_p(quotient.get_mpz_t())))
+        ++quotient;
+    std::int64_t power = order - (digits - 1);
+    if (quotient == beyond) {
+        quotient = lowest;
+        ++power;
+    }
+    while (mpz_divisible_ui_p(quotient.get_mpz_t(), 10)) {
+        quotient /= 10;
+        ++power;
+    }
+    return {numerator < 0, quotient.get_ui(), power};
+}
+
+} // namespace
+
+mpz_class digitsOf(const ParsedNumber &number)
+{
+    if (number.digitCount <= ParsedNumber::maxCoefficientDigits)
+        return mpz_class(static_cast<unsigned long>(number.coefficient));
+    std::string digits;
+    digits.reserve(number.significand.size());
+    for (const char c : number.significand) {
+        if (c != '.')
+            digits += c;
+    }
+    return mpz_class(digits, 10);
+}
+
+void ExactSum::add(const ParsedNumber &number)
+{
+    const std::int64_t slot = number.exponent - lowestFast;
+    if (number.digitCount <= ParsedNumber::maxCoefficientDigits && slot >= 0 && slot < fastCount) {
+        const auto value = static_cast<Int128>(number.coefficient);
+        m_fast[size_t(slot)] += number.negative ? -value : value;
+        return;
+    }
+    mpz_class &sum = m_slow[number.exponent];
+    if (number.negative)
+        sum -= digitsOf(number);
+    else
+        sum += digitsOf(number);
+}
+
+ShownNumber ExactSum::mean(std::int64_t count) const
 {
     assert(count >= 1 && count <= maxCount);
 
-    // The digits, most significant first, into an MPFR number wide enough to hold them exactly.
-    mpfr_t sum;
-    mpfr_init2(sum, digitCount * digitBits + 64);
-    mpfr_set_zero(sum, 1);
-    for (auto digit = m_digits.rbegin(); digit != m_digits.rend(); ++digit) {
-        mpfr_mul_2ui(sum, sum, digitBits, MPFR_RNDN);
-        mpfr_add_si(sum, sum, long(*digit), MPFR_RNDN);
+    // Every partial sum, by power of ten; then, from the highest power down, one integer
+    // in units of the lowest.
+    std::map<std::int64_t, mpz_class> sums = m_slow;
+    for (std::int64_t slot = 0; slot < fastCount; ++slot) {
+        if (m_fast[size_t(slot)] != 0)
+            sums[slot + lowestFast] += fromInt128(m_fast[size_t(slot)]);
     }
-    mpfr_div_2ui(sum, sum, 1074, MPFR_RNDN);
+    mpz_class total;
+    std::int64_t power = 0;
+    for (auto sum = sums.rbegin(); sum != sums.rend(); ++sum) {
+        if (total != 0)
+            total *= powerOfTen(power - sum->first);
+        total += sum->second;
+        power = sum->first;
+    }
+    return roundedQuotient(total, power, mpz_class(static_cast<unsigned long>(count)));
+}
 
-    // One rounding to 53 bits, then to the double's range: the sum may lie beyond it, so the
-    // division runs in MPFR's wide range, and subnormalize uses the first rounding's direction
-    // to round the result again without rounding twice.
-    mpfr_t mean;
-    mpfr_init2(mean, 53);
-    int inexact = mpfr_div_ui(mean, sum, static_cast<unsigned long>(count), MPFR_RNDN);
-    const mpfr_exp_t wideMin = mpfr_get_emin();
-    const mpfr_exp_t wideMax = mpfr_get_emax();
-    mpfr_set_emin(-1073);
-    mpfr_set_emax(1024);
-    inexact = mpfr_check_range(mean, inexact, MPFR_RNDN);
-    mpfr_subnormalize(mean, inexact, MPFR_RNDN);
-    const double result = mpfr_get_d(mean, MPFR_RNDN);
-    mpfr_set_emin(wideMin);
-    mpfr_set_emax(wideMax);
-
-    mpfr_clear(mean);
-    mpfr_clear(sum);
-    return result;
+ShownNumber shown(const ParsedNumber &number)
+{
+    if (number.digitCount <= ShownNumber::significantDigits)
+        return {number.negative, number.coefficient, number.exponent};
+    const mpz_class digits = digitsOf(number);
+    return roundedQuotient(number.negative ? mpz_class(-digits) : digits, number.exponent, 1);
 }

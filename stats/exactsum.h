@@ -1,27 +1,40 @@
 #pragma once
 
+#include "stats/numbers.h"
+
+#include <gmpxx.h>
+
 #include <array>
 #include <cstdint>
+#include <map>
 
-// The exact sum of up to 2^31 - 1 finite doubles, and their mean rounded once.
+// The exact sum of up to 2^31 - 1 numbers, and their mean rounded once for display.
 //
-// Every finite double is a whole multiple of 2^-1074 below 2^1024, so the sum is an integer of
-// about 2130 bits in those units. It is kept in 32-bit digits, each in an int64 that absorbs the
-// carries of 2^31 additions, so adding is a few integer operations and never loses a bit. MPFR
-// then divides by the count and rounds to the nearest double, subnormals included.
+// The sum is kept per power of ten. An ordinary item (at most 19 significant digits and a
+// power of ten between -64 and 63) is added as a 64-bit integer into a 128-bit one, which
+// holds 2^31 of them without overflow; any other goes into a GMP integer of its power of ten.
+// Only the mean scales them to one power and divides.
+__extension__ typedef __int128 Int128; // GCC's and clang's, where ISO C++ has none
+
 class ExactSum final
 {
 public:
     static constexpr std::int64_t maxCount = 0x7FFF'FFFF;
 
-    void add(double value) noexcept;
-    // The mean of the count values added so far, correctly rounded. count is 1 to maxCount.
-    [[nodiscard]] double mean(std::int64_t count) const;
+    void add(const ParsedNumber &number);
+    // The mean of the count numbers added so far, rounded once. count is 1 to maxCount.
+    [[nodiscard]] ShownNumber mean(std::int64_t count) const;
 
 private:
-    static constexpr int digitBits = 32;
-    // 2098 bits for any one double, 31 more for the carries of maxCount of them.
-    static constexpr int digitCount = (2098 + 31) / digitBits + 1;
+    static constexpr std::int64_t lowestFast = -64;
+    static constexpr std::int64_t fastCount = 128;
 
-    std::array<std::int64_t, digitCount> m_digits{};
+    std::array<Int128, fastCount> m_fast{};
+    std::map<std::int64_t, mpz_class> m_slow;
 };
+
+// The number's value, rounded for display as the mean is.
+[[nodiscard]] ShownNumber shown(const ParsedNumber &number);
+
+// The digits of a number that parseNumber accepted, as a GMP integer.
+[[nodiscard]] mpz_class digitsOf(const ParsedNumber &number);

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <string_view>
 
 // How the statistics read an item's text as a number, and how they write a result.
@@ -10,21 +11,49 @@ enum class NumberProblem {
     none,
     empty,      // nothing but spaces and tabs
     notANumber, // anything that is not a plain decimal number
-    outOfRange, // a number beyond the range of a double, such as 1e400
+    tooLarge,   // a number of 1e100001 or more, in magnitude
+    tooSmall,   // a number below 1e-100000 in magnitude, but not zero
 };
 
+// The exact value an item's text spells: (negative ? -1 : 1) * digits * 10^exponent, where
+// digits are its significant digits, with neither leading nor trailing zeros. Zero has no
+// digits and is never negative, so every value has exactly one such form.
 struct ParsedNumber
 {
-    double value = 0;
     NumberProblem problem = NumberProblem::none;
+    bool negative = false;
+    std::int64_t exponent = 0;
+    qsizetype digitCount = 0;
+    // The part of the text from the first significant digit to the last; it holds the decimal
+    // point when that lies between them.
+    std::string_view significand;
+    // The digits' value, when there are at most maxCoefficientDigits of them.
+    std::uint64_t coefficient = 0;
+
+    static constexpr qsizetype maxCoefficientDigits = 19;
+    // Beyond this power of ten an item is refused, so that no item can make the work unbounded.
+    static constexpr std::int64_t maxOrder = 100'000;
 };
 
 // Reads the whole text as a decimal number: spaces and tabs around it, an optional sign, digits
 // with an optional fraction (".5" and "5." count), an optional exponent; "." is the decimal point
-// in every locale. Hex, "inf", "nan" and digit groupings ("1,5", "1 000") are not numbers. A number
-// too small for a double (1e-400) is one all the same, rounded to the nearest double as IEEE does.
+// in every locale. Hex, "inf", "nan" and digit groupings ("1,5", "1 000") are not numbers. The
+// value is exact: "9007199254740993" is not "9007199254740992", and 1e400 and 1e-400 are numbers
+// like any other, up to the bound of maxOrder on the power of ten of the first digit.
 [[nodiscard]] ParsedNumber parseNumber(std::string_view text) noexcept;
 
-// Writes at most 15 significant digits, without trailing zeros, without a decimal point for a
-// whole value, with an exponent only when the value needs one (1e+20), and never as "-0".
-[[nodiscard]] QString formatNumber(double value);
+// A result as it is shown: (negative ? -1 : 1) * digits * 10^exponent, with at most 15
+// significant digits and no trailing zeros in digits; zero is all zeros.
+struct ShownNumber
+{
+    bool negative = false;
+    std::uint64_t digits = 0;
+    std::int64_t exponent = 0;
+
+    static constexpr int significantDigits = 15;
+    friend bool operator==(const ShownNumber &, const ShownNumber &) = default;
+};
+
+// Writes the number as printf's "%.15g" would: without a decimal point for a whole value, with
+// an exponent (1e+20, 1e-05) only when the first digit's power of ten is below -4 or above 14.
+[[nodiscard]] QString formatNumber(const ShownNumber &number);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stats/numbers.h"
+
 #include <QtGlobal>
 
 class Lines;
@@ -8,15 +10,16 @@ class Lines;
 // and throws RuntimeError on an empty list or at the first item that is not a number, naming
 // its position. Both take time linear in the number of items.
 
-// The exact mean of the items' values, rounded once to the nearest double.
-[[nodiscard]] double mean(const Lines &items);
+// The exact mean of the items' values, rounded once to 15 significant digits, ties to even.
+[[nodiscard]] ShownNumber mean(const Lines &items);
 
 struct Mode
 {
-    double value = 0;
+    ShownNumber value; // rounded as the mean is
     qsizetype count = 0; // how many items in the whole list have this value
 };
 
 // The most frequent value; of values equally frequent, the one that occurs first. Values are
-// compared as doubles: "2" and "2.0" are one value, and so are "-0" and "0".
+// compared exactly: "2" and "2.0" are one value, and so are "-0" and "0", but
+// "9007199254740993" and "9007199254740992" are two.
 [[nodiscard]] Mode mode(const Lines &items);

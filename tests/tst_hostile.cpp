@@ -26,7 +26,7 @@ QString notANumber(int line, const QString &text)
 
 QString tooLarge(int line, const QString &text)
 {
-    return u"Line %1 holds a number too large to compute with: \"%2\"."_s.arg(line).arg(isolated(text));
+    return u"Line %1 holds a number too large to compute with (1e+100001 or more): \"%2\"."_s.arg(line).arg(isolated(text));
 }
 
 const QString emptyList = u"The list is empty: there is nothing to compute."_s;
@@ -90,15 +90,25 @@ private Q_SLOTS:
         QTest::newRow("UTF-16 with a lone surrogate") << QByteArray("\xFF\xFE\x00\xD8\n\0", 6) << 2
                                                       << notANumber(1, u"\u00FF\u00FE\u2400\u00D8"_s)
                                                       << notANumber(1, u"\u00FF\u00FE\u2400\u00D8"_s);
-        QTest::newRow("1e400") << "1\n1e400\n"_ba << 2 << tooLarge(2, u"1e400"_s) << tooLarge(2, u"1e400"_s);
-        QTest::newRow("-1e400") << "-1e400\n"_ba << 1 << tooLarge(1, u"-1e400"_s) << tooLarge(1, u"-1e400"_s);
-        // Too small for a double: a number all the same, rounded to nearest, which is zero.
-        QTest::newRow("1e-400") << "1e-400\n-1e-400\n"_ba << 2 << u"Mean: 0"_s << u"Mode: 0 with 2 ocurrances"_s;
+        // Beyond a double's range: numbers all the same, exact.
+        QTest::newRow("1e400") << "1\n1e400\n"_ba << 2 << u"Mean: 5e+399"_s << u"Mode: 1 with 1 ocurrances"_s;
+        QTest::newRow("-1e400") << "-1e400\n"_ba << 1 << u"Mean: -1e+400"_s << u"Mode: -1e+400 with 1 ocurrances"_s;
+        QTest::newRow("1e-400") << "1e-400\n0\n1e-400\n"_ba << 3 << u"Mean: 6.66666666666667e-401"_s
+                                << u"Mode: 1e-400 with 2 ocurrances"_s;
+        // Past a double's digits: exact too, and rounded only once, for the label.
+        QTest::newRow("21 digits") << "100000000000000000001\n-100000000000000000000\n"_ba << 2 << u"Mean: 0.5"_s
+                                   << u"Mode: 1e+20 with 1 ocurrances"_s;
+        QTest::newRow("past 53 bits") << "9007199254740993\n9007199254740992\n"_ba << 2 << u"Mean: 9.00719925474099e+15"_s
+                                      << u"Mode: 9.00719925474099e+15 with 1 ocurrances"_s;
+        QTest::newRow("a tie at the 16th digit") << "1.000000000000025\n"_ba << 1 << u"Mean: 1.00000000000002"_s
+                                                 << u"Mode: 1.00000000000002 with 1 ocurrances"_s;
         QTest::newRow("10,000 digits") << ("0." + QByteArray(10'000, '3') + "\n1." + QByteArray(9'999, '0') + "\n")
                                        << 2 << u"Mean: 0.666666666666667"_s << u"Mode: 0.333333333333333 with 1 ocurrances"_s;
-        QTest::newRow("10,000 digits, too large") << ("1" + QByteArray(9'999, '0')) << 1
-                                                  << tooLarge(1, u"1"_s + QString(39, u'0') + u'\u2026')
-                                                  << tooLarge(1, u"1"_s + QString(39, u'0') + u'\u2026');
+        QTest::newRow("10,000 digits, whole") << ("1" + QByteArray(9'999, '0')) << 1 << u"Mean: 1e+9999"_s
+                                              << u"Mode: 1e+9999 with 1 ocurrances"_s;
+        QTest::newRow("past the exponent bound") << ("1" + QByteArray(100'001, '0')) << 1
+                                                 << tooLarge(1, u"1"_s + QString(39, u'0') + u'\u2026')
+                                                 << tooLarge(1, u"1"_s + QString(39, u'0') + u'\u2026');
         for (const char *text : {"nan", "inf", "0x10", "1,5", "1 000"})
             QTest::addRow("%s", text) << QByteArray(text) << 1 << notANumber(1, QString::fromLatin1(text))
                                       << notANumber(1, QString::fromLatin1(text));

@@ -1,5 +1,6 @@
-// Checks the mean and the mode against Python's statistics module, on seeded random lists:
-// statistics.mean is exact, statistics.mode returns the first of the most frequent values.
+// Checks the mean and the mode against Python on exact values, on seeded random lists: each
+// item a Fraction, the exact mean, decimal's rounding; statistics.mode returns the first of the
+// most frequent values.
 
 #include "runtime/lines.h"
 #include "stats/numbers.h"
@@ -26,6 +27,14 @@ public:
     QStringList make(int kind)
     {
         const int count = kind == 3 ? 1 : 1 + int(below(300));
+        if (kind == 9) // cancellation: each large item is taken back, so small ones decide
+            return cancelling(count);
+        if (kind == 10) { // two 15-digit neighbours, whose mean ties at the 16th digit
+            const QString head = sign() + QString::number(1 + below(9)) + u'.' + digits(13);
+            const auto last = int(below(9));
+            const QString exponent = u'e' + QString::number(qint64(below(801)) - 400);
+            return {head + QString::number(last) + exponent, head + QString::number(last + 1) + exponent};
+        }
         QStringList items;
         for (int i = 0; i < count; ++i)
             items.append(item(kind));
@@ -35,6 +44,22 @@ public:
 private:
     std::uint64_t below(std::uint64_t n) { return m_engine() % n; }
     QString sign() { return below(2) ? u"-"_s : QString(); }
+    QString digits(int count)
+    {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += QChar(u'0' + char16_t(below(10)));
+        return text;
+    }
+    QStringList cancelling(int count)
+    {
+        QStringList items;
+        for (int i = 0; i < count; ++i) {
+            const QString large = digits(1 + int(below(20))) + u'e' + QString::number(20 + below(400));
+            items << large << QString::number(below(10)) + u'.' + digits(int(below(5))) << u'-' + large;
+        }
+        return items;
+    }
 
     QString item(int kind)
     {
@@ -50,9 +75,20 @@ private:
         case 3: // single items of any size
         case 4: // magnitudes far apart, where a running sum would lose digits
             return sign() + QString::number(below(1'000'000)) + u'e' + QString::number(qint64(below(81)) - 40);
-        default: // near the ends of the double's range
+        case 5: // near the ends of the double's range
             return sign() + QString::number(1 + below(9)) + u'.' + QString::number(below(10)) + u'e'
                    + (below(2) ? QString::number(300 + below(8)) : u"-"_s + QString::number(300 + below(24)));
+        case 6: // integers of 20 digits, past what a double or 64 bits hold
+            return sign() + QString::number(1 + below(9)) + digits(19);
+        case 7: // long fractions
+            return sign() + digits(int(below(4))) + u'.' + digits(15 + int(below(30)));
+        case 8: // exponents beyond a double's
+            return sign() + digits(1 + int(below(6))) + u'e' + (below(2) ? u"-"_s : QString()) + QString::number(309 + below(2000));
+        default: { // one value in several spellings, or its neighbour in the last digit
+            static const QStringList ways{u"12.5"_s, u"1.25e1"_s, u"0.125e2"_s, u"125e-1"_s, u"12.50"_s, u"+12.5"_s,
+                                          u"12.500000000000000000001"_s, u"-3"_s, u"-3.0"_s, u"-0.3e1"_s, u"-30e-1"_s};
+            return ways[qsizetype(below(std::uint64_t(ways.size())))];
+        }
         }
     }
 
@@ -72,7 +108,7 @@ private Q_SLOTS:
         ListMaker maker(20261208);
         QList<QStringList> lists;
         for (int i = 0; i < listCount; ++i)
-            lists.append(maker.make(i % 6));
+            lists.append(maker.make(i % 12));
 
         QTemporaryDir dir;
         QVERIFY(dir.isValid());

@@ -1,50 +1,68 @@
-// Any text as a number: whatever parseNumber accepts, the C library reads the same way, and
-// formatNumber writes it back within its 15 digits.
+// Any text as a number: what parseNumber accepts, the C library reads as the same double; the
+// digits and exponent it finds spell that value again; and what formatNumber writes of it reads
+// back as the same shown value, within the rounding to 15 digits.
 
+#include "stats/exactsum.h"
 #include "stats/numbers.h"
 
-#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <locale.h>
+
+namespace {
+
+// The nearest double, as the C library reads a plain decimal number in the C locale; ±inf or 0
+// past the double's range.
+double strtodC(const std::string &text)
+{
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return strtod_l(text.c_str(), nullptr, c);
+}
+
+std::string canonical(const ParsedNumber &number)
+{
+    if (number.digitCount == 0)
+        return "0";
+    return (number.negative ? "-" : "") + digitsOf(number).get_str() + 'e' + std::to_string(number.exponent);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
     const ParsedNumber number = parseNumber(text);
-    if (number.problem != NumberProblem::none && number.value != 0)
-        std::abort();
     if (number.problem == NumberProblem::empty && text.find_first_not_of(" \t") != std::string::npos)
         std::abort();
-    if (number.problem == NumberProblem::notANumber || number.problem == NumberProblem::empty)
+    if (number.problem != NumberProblem::none)
         return 0;
 
-    // What parseNumber accepted has no NUL and is a plain decimal number, which strtod reads
-    // as well; in the C locale "." is its decimal point.
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    errno = 0;
-    char *end = nullptr;
-    const double reference = strtod_l(text.c_str(), &end, c);
-    const bool overflow = errno == ERANGE && std::isinf(reference);
-    if ((number.problem == NumberProblem::outOfRange) != overflow)
+    // The significant digits: as many as counted, with no leading or trailing zero.
+    if (number.digitCount > 0
+        && (number.significand.front() == '0' || number.significand.back() == '0'
+            || qsizetype(digitsOf(number).get_str().size()) != number.digitCount))
         std::abort();
-    if (number.problem == NumberProblem::outOfRange)
-        return 0;
-    if (!std::isfinite(number.value) || number.value != reference)
+    const std::string digits = canonical(number);
+    // The C library reads the text and the canonical form to one double; and both are one value.
+    if (text.find('\0') == std::string::npos && strtodC(text) != strtodC(digits))
+        std::abort();
+    const ParsedNumber again = parseNumber(digits);
+    if (again.problem != NumberProblem::none || canonical(again) != digits)
         std::abort();
 
-    const QByteArray written = formatNumber(number.value).toLatin1();
-    const ParsedNumber again = parseNumber(written.toStdString());
-    // The largest doubles round up at 15 digits to a text beyond the largest double.
-    if (again.problem == NumberProblem::outOfRange && std::abs(number.value) > 1.79769313486231e308)
-        return 0;
-    if (again.problem != NumberProblem::none || written == "-0" || written.size() > 22)
+    // Written, then read and shown again: the same text. A shown value holds at most 15 digits.
+    const ShownNumber value = shown(number);
+    const QByteArray written = formatNumber(value).toLatin1();
+    const ParsedNumber reread = parseNumber(written.toStdString());
+    if (written == "-0" || reread.problem != NumberProblem::none || reread.digitCount > 15
+        || formatNumber(shown(reread)).toLatin1() != written)
         std::abort();
-    if (std::abs(again.value - number.value) > 1e-14 * std::abs(number.value) + 5e-324 * 2)
+    // Within a double's normal range, the C library agrees that it is the same number to 15 digits.
+    const double near = strtodC(digits), writtenNear = strtodC(written.toStdString());
+    if (std::abs(near) > 1e-300 && std::abs(near) < 1e300 && std::abs(writtenNear - near) > 5.3e-15 * std::abs(near))
         std::abort();
     return 0;
 }

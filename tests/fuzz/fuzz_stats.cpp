@@ -1,54 +1,109 @@
 // Any list: mean and mode fail only at the first item that is not a number, and otherwise
-// agree with a plain reckoning: the mean lies between the smallest and largest value, the mode
-// is the earliest of the most frequent values, with its true count.
+// agree with an exact reckoning in GMP's rationals: the mean is the sum over the count rounded
+// to the nearest 15-digit number, ties to even; the mode is the earliest of the most frequent
+// values, with its true count.
 
 #include "runtime/lines.h"
 #include "runtime/runtimeerror.h"
+#include "stats/exactsum.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 
-#include <algorithm>
+#include <gmpxx.h>
+
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <vector>
+
+namespace {
+
+mpq_class powerOfTen(std::int64_t exponent)
+{
+    mpz_class power;
+    mpz_ui_pow_ui(power.get_mpz_t(), 10, static_cast<unsigned long>(exponent < 0 ? -exponent : exponent));
+    return exponent < 0 ? mpq_class(mpz_class(1), power) : mpq_class(power);
+}
+
+mpq_class exactValue(const ParsedNumber &number)
+{
+    const mpq_class value = mpq_class(digitsOf(number)) * powerOfTen(number.exponent);
+    return number.negative ? mpq_class(-value) : value;
+}
+
+mpq_class exactValue(const ShownNumber &number)
+{
+    const mpq_class value = mpq_class(mpz_class(static_cast<unsigned long>(number.digits))) * powerOfTen(number.exponent);
+    return number.negative ? mpq_class(-value) : value;
+}
+
+// The value rounded to 15 significant digits, half to even, found by comparing with powers of ten.
+mpq_class rounded(const mpq_class &value)
+{
+    if (value == 0)
+        return 0;
+    const mpq_class magnitude = abs(value);
+    // 10^order <= magnitude < 10^(order + 1), from a guess that is off by a place or two
+    auto order = std::int64_t(mpz_sizeinbase(magnitude.get_num_mpz_t(), 10))
+                 - std::int64_t(mpz_sizeinbase(magnitude.get_den_mpz_t(), 10));
+    while (powerOfTen(order + 1) <= magnitude)
+        ++order;
+    while (powerOfTen(order) > magnitude)
+        --order;
+    const mpq_class unit = powerOfTen(order - 14);
+    const mpq_class units = magnitude / unit;
+    mpz_class whole = units.get_num() / units.get_den();
+    const mpq_class rest = units - whole;
+    if (rest > mpq_class(1, 2) || (rest == mpq_class(1, 2) && mpz_odd_p(whole.get_mpz_t())))
+        ++whole;
+    const mpq_class result = mpq_class(whole) * unit;
+    return value < 0 ? mpq_class(-result) : result;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const Lines items = Lines::fromUtf8(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
 
     qsizetype firstBad = -1;
-    std::vector<double> values;
+    std::vector<mpq_class> values;
     for (qsizetype i = 0; i < items.size() && firstBad < 0; ++i) {
         const QByteArrayView text = items.utf8(i);
         const ParsedNumber number = parseNumber(std::string_view(text.data(), size_t(text.size())));
         if (number.problem != NumberProblem::none)
             firstBad = i;
-        values.push_back(number.value == 0 ? 0 : number.value);
+        else
+            values.push_back(exactValue(number));
     }
 
     for (const bool ofMean : {true, false}) {
         try {
             if (ofMean) {
-                const double m = mean(items);
+                const ShownNumber m = mean(items);
                 if (firstBad >= 0 || values.empty())
                     std::abort();
-                const auto [low, high] = std::minmax_element(values.begin(), values.end());
-                if (!(m >= *low && m <= *high))
+                mpq_class sum;
+                for (const mpq_class &value : values)
+                    sum += value;
+                if (exactValue(m) != rounded(sum / mpq_class(static_cast<unsigned long>(values.size()))))
                     std::abort();
             } else {
                 const Mode result = mode(items);
                 if (firstBad >= 0 || values.empty())
                     std::abort();
+                std::map<mpq_class, qsizetype> counts;
+                for (const mpq_class &value : values)
+                    ++counts[value];
                 qsizetype bestCount = 0;
-                double best = 0;
-                for (size_t i = 0; i < values.size(); ++i) {
-                    const auto count = qsizetype(std::count(values.begin(), values.end(), values[i]));
-                    if (count > bestCount) {
-                        bestCount = count;
-                        best = values[i];
+                mpq_class best;
+                for (const mpq_class &value : values) {
+                    if (counts[value] > bestCount) {
+                        bestCount = counts[value];
+                        best = value;
                     }
                 }
-                if (result.count != bestCount || result.value != best)
+                if (result.count != bestCount || exactValue(result.value) != rounded(best))
                     std::abort();
             }
         } catch (const RuntimeError &error) {
