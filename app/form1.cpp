@@ -8,7 +8,6 @@
 #include "stats/statistics.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -102,27 +101,32 @@ QIcon Form1::icon()
 
 void Form1::loadList()
 {
-    List1->setItems(readLines(QDir::current().absoluteFilePath(u"List.txt"_s)));
+    // By its relative name: the working folder's own name need not be valid in any encoding.
+    List1->setItems(readLines(u"List.txt"_s));
 }
 
 void Form1::computeMean()
 {
-    respond([this] { Label1->setText(u"Mean: "_s + formatNumber(mean(List1->items()))); });
+    respond(u"compute the mean"_s, [this] { Label1->setText(u"Mean: "_s + formatNumber(mean(List1->items()))); });
 }
 
 void Form1::computeMode()
 {
-    respond([this] {
+    respond(u"compute the mode"_s, [this] {
         const Mode result = mode(List1->items());
         Label1->setText(u"Mode: "_s + formatNumber(result.value) + u" with "_s
                         + QString::number(result.count) + u" ocurrances"_s);
     });
 }
 
-void Form1::respond(const std::function<void()> &work)
+void Form1::respond(const QString &task, const std::function<void()> &work)
 {
     try {
-        work();
+        try {
+            work();
+        } catch (const std::bad_alloc &) {
+            throw RuntimeError::outOfMemory(task);
+        }
         List1->setSelectedIndex(List1->itemCount() - 1);
     } catch (const RuntimeError &error) {
         if (error.position() >= 0)

@@ -32,9 +32,10 @@ private:
     void computeMean();
     void computeMode();
     void endProgram();
-    // Runs a button's work. Afterwards the last item is selected; or, if the work threw, the
-    // item at fault is selected, the error is reported, and the label keeps its text.
-    void respond(const std::function<void()> &work);
+    // Runs a button's work, the task it names ("compute the mean"). Afterwards the last item is
+    // selected; or, if the work threw or ran out of memory, the item at fault is selected, the
+    // error is reported, and the label keeps its text.
+    void respond(const QString &task, const std::function<void()> &work);
 
     ListBox *const List1;
     QPushButton *const Command1;

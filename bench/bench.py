@@ -73,7 +73,7 @@ def clicks(folder, repeats):
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     result = json.loads(subprocess.run([CLICKS, str(repeats)], cwd=folder, capture_output=True,
                                        check=True, text=True, env=env).stdout)
-    return {step: statistics.median(result[step]) for step in ("load", "mean", "mode")}
+    return {step: statistics.median(result[step]) for step in ("load", "mean", "mode", "key")}
 
 
 def mark(ok):
@@ -118,13 +118,13 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
     baseline_mb = baseline_kb / 1024
-    print("| list | lines | MB | load ms | Mean ms | Mode ms | load+Mean+Mode ms | datamash mean+mode ms | ours / peer | cat ms | ours / floor | start to window ms | peak MB | peak / (3 x size + Qt) |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    print("| list | lines | MB | load ms | Mean ms | Mode ms | key search ms | load+Mean+Mode ms | datamash mean+mode ms | ours / peer | cat ms | ours / floor | start to window ms | peak MB | peak / (3 x size + Qt) |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for (kind, lines), r in rows.items():
         total = r["load"] + r["mean"] + r["mode"]
         peer = r["dm_mean"] + r["dm_mode"]
         budget = 3 * r["size_mb"] + baseline_mb
-        print(f"| {kind} | {lines:,} | {r['size_mb']:.1f} | {r['load']:.0f} | {r['mean']:.1f} | {r['mode']:.1f} "
+        print(f"| {kind} | {lines:,} | {r['size_mb']:.1f} | {r['load']:.0f} | {r['mean']:.1f} | {r['mode']:.1f} | {r['key']:.1f} "
               f"| {total:.0f} | {peer:.0f} | {total / peer:.2f} | {r['floor']:.1f} | {total / r['floor']:.0f} "
               f"| {r['shown']:.0f} | {r['maxrss_mb']:.0f} | {r['maxrss_mb'] / budget:.2f} |")
 

@@ -4,6 +4,7 @@
 #include "runtime/runtimeerror.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -20,7 +21,12 @@ Lines Lines::fromUtf8(QByteArray text)
 {
     Q_ASSERT(text.size() <= maxBytes);
     Lines lines;
-    lines.m_ends.reserve(size_t(std::count(text.cbegin(), text.cend(), '\n')) + 1);
+    // Exactly one end per line: LF, lone CR and CR LF each end one.
+    size_t lineCount = 0;
+    const char *const bytes = text.constData();
+    for (qsizetype i = 0, size = text.size(); i < size; ++i)
+        lineCount += bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == size || bytes[i + 1] != '\n'));
+    lines.m_ends.reserve(lineCount + 1);
     adviseHugePages(lines.m_ends.data(), lines.m_ends.capacity() * sizeof(quint32));
 
     // Drop the terminators in place: the buffer read from the file becomes the store without
@@ -59,7 +65,58 @@ void Lines::append(QStringView text)
     m_ends.push_back(quint32(m_text.size()));
 }
 
-QByteArray decodeToUtf8(QByteArray bytes)
+namespace {
+
+// Windows-1252's characters for 0x80 to 0x9F; its five undefined bytes keep their Latin-1 code
+// points. Every other byte is its Latin-1 code point.
+constexpr char16_t windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t windows1252(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte);
+}
+
+// Byte by byte into UTF-8, sized first, with no UTF-16 text in between: a file as large as the
+// list allows then needs no more than its UTF-8 form besides itself.
+std::optional<QByteArray> windows1252ToUtf8(const QByteArray &bytes)
+{
+    qsizetype size = 0;
+    for (const char c : bytes) {
+        const char16_t code = windows1252((unsigned char)c);
+        size += code < 0x80 ? 1 : code < 0x800 ? 2 : 3;
+    }
+    if (size > Lines::maxBytes)
+        return std::nullopt;
+    QByteArray text(size, Qt::Uninitialized);
+    char *out = text.data();
+    for (const char c : bytes) {
+        const char16_t code = windows1252((unsigned char)c);
+        if (code < 0x80) {
+            *out++ = char(code);
+        } else if (code < 0x800) {
+            *out++ = char(0xC0 | code >> 6);
+            *out++ = char(0x80 | (code & 0x3F));
+        } else {
+            *out++ = char(0xE0 | code >> 12);
+            *out++ = char(0x80 | (code >> 6 & 0x3F));
+            *out++ = char(0x80 | (code & 0x3F));
+        }
+    }
+    return text;
+}
+
+std::optional<QByteArray> withinLimit(QByteArray text)
+{
+    if (text.size() > Lines::maxBytes)
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+std::optional<QByteArray> decodeToUtf8(QByteArray bytes)
 {
     const bool utf16le = bytes.startsWith("\xFF\xFE");
     if (utf16le || bytes.startsWith("\xFE\xFF")) {
@@ -67,15 +124,17 @@ QByteArray decodeToUtf8(QByteArray bytes)
         const QString text = decoder.decode(bytes);
         // The decoder lets an odd last byte and unpaired surrogates pass; they are not UTF-16.
         if (bytes.size() % 2 == 0 && !decoder.hasError() && text.isValidUtf16())
-            return text.toUtf8();
+            return withinLimit(text.toUtf8());
     }
-    const bool utf8Bom = bytes.startsWith("\xEF\xBB\xBF");
-    if (QByteArrayView(bytes).sliced(utf8Bom ? 3 : 0).isValidUtf8()) {
-        if (utf8Bom)
-            bytes.remove(0, 3);
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes.remove(0, 3);
+        if (QByteArrayView(bytes).isValidUtf8())
+            return bytes;
+        return withinLimit(QString::fromUtf8(bytes).toUtf8());
+    }
+    if (QByteArrayView(bytes).isValidUtf8())
         return bytes;
-    }
-    return QString::fromLatin1(bytes).toUtf8();
+    return windows1252ToUtf8(bytes);
 }
 
 namespace {
@@ -105,40 +164,54 @@ private:
 
 Lines readLines(const QString &path)
 {
+    const QString shownPath = QFileInfo(path).absoluteFilePath();
+    const auto tooLarge = [&shownPath] {
+        return RuntimeError::fileAccessFailed(shownPath, u"it holds more text than the list can (2 GiB)"_s);
+    };
     // O_NONBLOCK: opening a pipe nobody writes to must not hang before we can look at what it is.
     const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
-        throw RuntimeError::fileAccessFailed(path, osReason(errno));
+        throw RuntimeError::fileAccessFailed(shownPath, osReason(errno));
 
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
-        throw RuntimeError::fileAccessFailed(path, osReason(errno));
+        throw RuntimeError::fileAccessFailed(shownPath, osReason(errno));
     if (S_ISDIR(info.st_mode))
-        throw RuntimeError::fileAccessFailed(path, u"it is a folder, not a file"_s);
+        throw RuntimeError::fileAccessFailed(shownPath, u"it is a folder, not a file"_s);
     if (!S_ISREG(info.st_mode))
-        throw RuntimeError::fileAccessFailed(path, u"it is not a regular file but a device, a pipe or a socket"_s);
+        throw RuntimeError::fileAccessFailed(shownPath, u"it is not a regular file but a device, a pipe or a socket"_s);
+    if (info.st_size > Lines::maxBytes)
+        throw tooLarge();
 
-    // Read to the end rather than trusting the size: the file may grow while we read it.
-    QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
-    adviseHugePages(bytes.data(), size_t(bytes.size()));
-    qsizetype used = 0;
-    for (;;) {
-        if (used == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(fd.get(), bytes.data() + used, size_t(bytes.size() - used));
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw RuntimeError::fileAccessFailed(path, osReason(errno));
+    try {
+        // Read to the end rather than trusting the size, since the file may grow while it is
+        // read; but never past the limit.
+        constexpr qsizetype readLimit = Lines::maxBytes + 1;
+        QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+        adviseHugePages(bytes.data(), size_t(bytes.size()));
+        qsizetype used = 0;
+        while (used < readLimit) {
+            if (used == bytes.size())
+                bytes.resize(std::min(bytes.size() * 2, readLimit));
+            const ssize_t got = ::read(fd.get(), bytes.data() + used, size_t(bytes.size() - used));
+            if (got == 0)
+                break;
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw RuntimeError::fileAccessFailed(shownPath, osReason(errno));
+            }
+            used += got;
         }
-        used += got;
-    }
-    bytes.truncate(used);
+        if (used > Lines::maxBytes)
+            throw tooLarge();
+        bytes.truncate(used);
 
-    QByteArray text = decodeToUtf8(std::move(bytes));
-    if (text.size() > Lines::maxBytes)
-        throw RuntimeError::fileAccessFailed(path, u"it holds more text than the list can (2 GiB)"_s);
-    return Lines::fromUtf8(std::move(text));
+        std::optional<QByteArray> text = decodeToUtf8(std::move(bytes));
+        if (!text)
+            throw tooLarge();
+        return Lines::fromUtf8(std::move(*text));
+    } catch (const std::bad_alloc &) {
+        throw RuntimeError::outOfMemory(u"read the list file \"%1\""_s.arg(shownPath));
+    }
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <limits>
+#include <optional>
 #include <vector>
 
 // The list's items, stored compactly: every text as UTF-8, end to end in one buffer, and where
@@ -36,11 +37,15 @@ private:
 };
 
 // Turns the bytes of a list file into UTF-8, losing none: UTF-16 (LE or BE) when the file starts
-// with its byte order mark and decodes cleanly, otherwise UTF-8 (a byte order mark is dropped)
-// when the bytes are valid UTF-8, otherwise Latin-1, which maps every byte to a character.
-[[nodiscard]] QByteArray decodeToUtf8(QByteArray bytes);
+// with its byte order mark and decodes cleanly; UTF-8 when it starts with the UTF-8 byte order
+// mark (which is dropped; a malformed sequence becomes U+FFFD and spoils only its own line) or
+// is valid UTF-8; otherwise Windows-1252, the code page of text written on Windows, with its
+// five undefined bytes as their Latin-1 code points, so that every byte is a character. Nothing
+// when the text would be longer than Lines::maxBytes.
+[[nodiscard]] std::optional<QByteArray> decodeToUtf8(QByteArray bytes);
 
-// Reads a whole list file into lines. Throws RuntimeError (fileAccessFailed) when the path
-// cannot be opened or read, is not a regular file (a folder, a pipe or a device would otherwise
-// block or never end), or holds more than Lines::maxBytes of text.
+// Reads a whole list file into lines. Throws RuntimeError when the path cannot be opened or
+// read, is not a regular file (a folder, a pipe or a device would otherwise block or never end),
+// holds more than Lines::maxBytes (told from its size, before it is read), or does not fit in
+// memory. The path is opened as given, and named in messages by its absolute form.
 [[nodiscard]] Lines readLines(const QString &path);

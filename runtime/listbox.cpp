@@ -3,11 +3,14 @@
 #include "runtime/runtimeerror.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cctype>
+#include <limits>
 
 ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new ItemModel(this))
 {
@@ -63,11 +66,22 @@ int ListBox::rowsShown() const
     return std::max(1, viewport()->height() / rowHeight());
 }
 
+int ListBox::rowAt(int y) const
+{
+    return int(std::clamp<qint64>(topRow() + qint64(y / rowHeight()), -1, std::numeric_limits<int>::max()));
+}
+
+int ListBox::rowTop(qint64 row) const
+{
+    const qint64 top = (row - topRow()) * rowHeight();
+    return int(std::clamp<qint64>(top, std::numeric_limits<int>::min() / 2, std::numeric_limits<int>::max() / 2));
+}
+
 QRect ListBox::visualRect(const QModelIndex &index) const
 {
     if (!index.isValid())
         return {};
-    return {0, (index.row() - topRow()) * rowHeight(), viewport()->width(), rowHeight()};
+    return {0, rowTop(index.row()), viewport()->width(), rowHeight()};
 }
 
 void ListBox::scrollTo(const QModelIndex &index, ScrollHint hint)
@@ -108,8 +122,8 @@ QModelIndex ListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     const int count = itemCount();
     if (count == 0)
         return {};
-    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
-    int row = current;
+    const qint64 current = currentIndex().isValid() ? currentIndex().row() : -1;
+    qint64 row = current;
     switch (action) {
     case MoveUp:
     case MovePrevious:
@@ -135,12 +149,46 @@ QModelIndex ListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     case MoveRight:
         break;
     }
-    return m_model->index(std::clamp(row, 0, count - 1));
+    return m_model->index(int(std::clamp<qint64>(row, 0, count - 1)));
 }
 
 int ListBox::verticalOffset() const
 {
-    return topRow() * rowHeight();
+    return -rowTop(0);
+}
+
+void ListBox::keyboardSearch(const QString &search)
+{
+    const int count = itemCount();
+    if (count == 0 || search.isEmpty())
+        return;
+    // As in any list: keys typed in quick succession make one search, which goes on from the
+    // current item; a new search, or one key again and again, starts past it.
+    const bool goesOn = m_typedTime.isValid() && m_typedTime.elapsed() <= QApplication::keyboardInputInterval();
+    m_typedTime.start();
+    m_typed = goesOn ? m_typed + search : search;
+    const bool sameKey = m_typed.size() > 1 && m_typed.count(m_typed.front()) == m_typed.size();
+    const QByteArray wanted = (sameKey ? m_typed.first(1) : m_typed).toUtf8();
+    const auto matches = [&wanted](QByteArrayView item) {
+        if (item.size() < wanted.size())
+            return false;
+        for (qsizetype i = 0; i < wanted.size(); ++i) {
+            const auto a = uchar(item[i]), b = uchar(wanted[i]);
+            if (a != b && !(a < 0x80 && b < 0x80 && std::tolower(a) == std::tolower(b)))
+                return false;
+        }
+        return true;
+    };
+    const int current = currentIndex().isValid() ? currentIndex().row() : 0;
+    const int start = (currentIndex().isValid() && (!goesOn || sameKey)) ? current + 1 : current;
+    for (qint64 step = 0; step < count; ++step) {
+        const auto row = int((start + step) % count);
+        if (matches(items().utf8(row))) {
+            selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+            scrollTo(m_model->index(row));
+            return;
+        }
+    }
 }
 
 void ListBox::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
@@ -163,7 +211,7 @@ QRegion ListBox::visualRegionForSelection(const QItemSelection &selection) const
         const int first = std::max(range.top(), top);
         const int last = std::min(range.bottom(), bottom);
         if (first <= last)
-            region += QRect(0, (first - top) * rowHeight(), viewport()->width(), (last - first + 1) * rowHeight());
+            region += QRect(0, rowTop(first), viewport()->width(), (last - first + 1) * rowHeight());
     }
     return region;
 }

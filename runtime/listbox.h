@@ -2,6 +2,7 @@
 
 #include "runtime/itemmodel.h"
 
+#include <QElapsedTimer>
 #include <QListView>
 
 // A single-selection list box over an ItemModel, with the operations the window's procedures
@@ -37,6 +38,9 @@ public:
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
     [[nodiscard]] QModelIndex indexAt(const QPoint &point) const override;
     void doItemsLayout() override;
+    // Typing selects the next item that starts with the typed text, ignoring the case of ASCII
+    // letters. The items' bytes are compared as they are stored, with no text made per row.
+    void keyboardSearch(const QString &search) override;
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -57,13 +61,20 @@ private:
     [[nodiscard]] int topRow() const;
     // Rows that fit wholly in the viewport; at least one.
     [[nodiscard]] int rowsShown() const;
-    [[nodiscard]] int rowAt(int y) const { return topRow() + y / rowHeight(); }
+    // The row at y in the viewport, or past either end of the list.
+    [[nodiscard]] int rowAt(int y) const;
     // The height of every row, measured on first use.
     [[nodiscard]] int rowHeight() const;
     // Sets the scroll range if it waits for the rows to be measured, measuring them.
     void measureRows();
 
+    // Where the item's row lies below the viewport's top, in pixels: beyond an int's range for
+    // far rows of a long list, so it is clamped to that range.
+    [[nodiscard]] int rowTop(qint64 row) const;
+
     ItemModel *const m_model;
+    QString m_typed; // what keyboardSearch has been typed so far
+    QElapsedTimer m_typedTime;
     mutable int m_rowHeight = 0; // 0 until measured
     bool m_rangePending = true;
 };

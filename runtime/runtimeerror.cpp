@@ -27,3 +27,8 @@ RuntimeError RuntimeError::emptyList()
 {
     return {Kind::emptyList, u"The list is empty: there is nothing to compute."_s};
 }
+
+RuntimeError RuntimeError::outOfMemory(const QString &task)
+{
+    return {Kind::outOfMemory, u"Not enough memory to %1."_s.arg(task)};
+}

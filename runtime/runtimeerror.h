@@ -15,6 +15,7 @@ public:
         controlCallFailed, // a list operation was given a position outside the list
         conversionFailed,  // an item is not a number
         emptyList,         // a statistic of no items
+        outOfMemory,       // a task needed more memory than there was
     };
 
     [[nodiscard]] static RuntimeError fileAccessFailed(const QString &path, const QString &reason);
@@ -22,6 +23,8 @@ public:
     // what completes "Line N ...", as in "is not a number: \"1,5\"".
     [[nodiscard]] static RuntimeError conversionFailed(qsizetype position, const QString &what);
     [[nodiscard]] static RuntimeError emptyList();
+    // task completes "Not enough memory to ...", as in "compute the mode".
+    [[nodiscard]] static RuntimeError outOfMemory(const QString &task);
 
     [[nodiscard]] Kind kind() const noexcept { return m_kind; }
     // The position of the item at fault, or -1 when no one item is.

@@ -18,7 +18,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Enough of an item's text for the user to find it, whatever it holds: at most 40 characters,
-// cut between whole graphemes; control characters as their visible symbols (NUL as U+2400);
+// cut between whole graphemes; control characters visible (NUL as U+2400, U+0085 as "[U+0085]");
 // and isolated from the sentence around it, so that right-to-left text leaves it in order.
 QString excerpt(QByteArrayView text)
 {
@@ -32,16 +32,22 @@ QString excerpt(QByteArrayView text)
     const bool shortened = end < head.size() || text.size() > readBytes;
     head.truncate(end);
 
-    for (QChar &c : head) {
+    QString shown;
+    shown.reserve(head.size());
+    for (const QChar c : std::as_const(head)) {
         const char16_t code = c.unicode();
         if (code < 0x20)
-            c = QChar(char16_t(0x2400 + code));
+            shown += QChar(char16_t(0x2400 + code));
         else if (code == 0x7F)
-            c = QChar(u'\u2421');
+            shown += QChar(u'\u2421');
+        else if (code >= 0x80 && code < 0xA0) // C1 controls have no visible symbols of their own
+            shown += u"[U+%1]"_s.arg(int(code), 4, 16, QChar(u'0')).toUpper();
         else if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069))
-            c = QChar(u'\uFFFD'); // a direction control would escape the isolation
+            shown += QChar(u'\uFFFD'); // a direction control would escape the isolation
+        else
+            shown += c;
     }
-    return u'\u2068' + head + (shortened ? u"\u2026"_s : QString()) + u'\u2069';
+    return u'\u2068' + shown + (shortened ? u"\u2026"_s : QString()) + u'\u2069';
 }
 
 ParsedNumber numberAt(const Lines &items, qsizetype position)

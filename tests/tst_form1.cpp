@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "runtime/listbox.h"
 #include "runtime/runtimeerror.h"
+#include "memorylimit.h"
 #include "windowdriver.h"
 
 #include <QApplication>
@@ -13,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -173,6 +177,43 @@ private Q_SLOTS:
         // The window still answers.
         QVERIFY(!clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
         QCOMPARE(list->selectedIndex(), 2);
+    }
+
+    void shouldReportRunningOutOfMemoryAndKeepTheWindow()
+    {
+        LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
+        QByteArray distinct;
+        for (int i = 0; i < 3'000'000; ++i)
+            distinct += QByteArray::number(i) + '\n';
+        writeList(distinct);
+        Form1 form;
+        QVERIFY(loadAndShow(form));
+        auto *const label = form.findChild<QLabel *>(u"Label1"_s);
+        QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
+        QString message;
+        {
+            const MemoryLimit limit(40 << 20); // room for a thread, not for the table of 3,000,000 values
+            QVERIFY(limit.isSet());
+            message = clickAndDismiss(form.findChild<QPushButton *>(u"Command2"_s));
+        }
+        QCOMPARE(message, u"Not enough memory to compute the mode."_s);
+        QCOMPARE(label->text(), u"Mean: 1499999.5"_s);
+        QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command2"_s)).isEmpty());
+        QCOMPARE(label->text(), u"Mode: 0 with 1 ocurrances"_s);
+    }
+
+    // The file is opened by its name in the working folder, whose own name may be in no encoding.
+    void shouldReadTheListInAFolderNamedInNoEncoding()
+    {
+        const QByteArray folder = QFile::encodeName(m_dir.path()) + "/caf\xE9";
+        QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+        QCOMPARE(::chdir(folder.constData()), 0);
+        writeList("1\n2\n"_ba);
+        Form1 form;
+        form.loadList();
+        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->itemCount(), 2);
+        QFile::remove(u"List.txt"_s);
+        QVERIFY(QDir::setCurrent(m_dir.path()));
     }
 
     // Both ways out run the application's own event loop, as main() does.

@@ -80,8 +80,12 @@ private Q_SLOTS:
                                      << u"Line 1 is blank; it should hold a number."_s;
         QTest::newRow("NUL inside a line") << QByteArray("1\n2\0003\n", 6) << 2 << notANumber(2, u"2\u24003"_s)
                                            << notANumber(2, u"2\u24003"_s);
-        QTest::newRow("invalid UTF-8, read as Latin-1") << "1\n\xFF\n"_ba << 2 << notANumber(2, u"\u00FF"_s)
+        QTest::newRow("invalid UTF-8, read as Windows-1252") << "1\n\xFF\n"_ba << 2 << notANumber(2, u"\u00FF"_s)
                                                          << notANumber(2, u"\u00FF"_s);
+        QTest::newRow("UTF-8 BOM, a bad byte on line 4") << "\xEF\xBB\xBF" "1\n2\n3\n4\xFF\n"_ba << 4
+                                                         << notANumber(4, u"4\uFFFD"_s) << notANumber(4, u"4\uFFFD"_s);
+        QTest::newRow("Windows-1252 quotes") << "1\n\x93" "2\x94\n"_ba << 2 << notANumber(2, u"\u201C" "2\u201D"_s)
+                                             << notANumber(2, u"\u201C" "2\u201D"_s);
         QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE" "1\0\n\0" "2\0", 8) << 2 << u"Mean: 1.5"_s
                                    << u"Mode: 1 with 1 ocurrances"_s;
         QTest::newRow("UTF-16 with an odd byte count") << QByteArray("\xFF\xFE" "1\0" "2", 5) << 1

@@ -1,10 +1,13 @@
 #include "runtime/lines.h"
+#include "memorylimit.h"
 #include "runtime/runtimeerror.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,9 +74,12 @@ private Q_SLOTS:
         QTest::newRow("UTF-8") << "\xC3\xA9\xE2\x82\xAC"_ba << u"\u00E9\u20AC"_s;
         QTest::newRow("UTF-8 BOM is dropped") << "\xEF\xBB\xBF" "1\n2"_ba << u"1\n2"_s;
         QTest::newRow("lone UTF-8 BOM") << "\xEF\xBB\xBF"_ba << QString();
-        QTest::newRow("Latin-1") << "caf\xE9\n"_ba << u"caf\u00E9\n"_s;
-        QTest::newRow("invalid UTF-8 is Latin-1 throughout") << "\xC3\xA9\xFF"_ba << u"\u00C3\u00A9\u00FF"_s;
-        QTest::newRow("BOM before invalid UTF-8 is kept as Latin-1") << "\xEF\xBB\xBF\xE9"_ba << u"\u00EF\u00BB\u00BF\u00E9"_s;
+        QTest::newRow("Windows-1252") << "caf\xE9\n\x93quoted\x94 \x80\n"_ba << u"caf\u00E9\n\u201Cquoted\u201D \u20AC\n"_s;
+        QTest::newRow("invalid UTF-8 is Windows-1252 throughout") << "\xC3\xA9\xFF"_ba << u"\u00C3\u00A9\u00FF"_s;
+        QTest::newRow("Windows-1252's undefined bytes as Latin-1") << "\x81\x8D\x8F\x90\x9D\x9F"_ba
+                                                                 << u"\u0081\u008D\u008F\u0090\u009D\u0178"_s;
+        QTest::newRow("BOM, then a malformed byte spoils only its line") << "\xEF\xBB\xBF" "1\n2\n3\n\xE9\n\xC3\xA9"_ba
+                                                                       << u"1\n2\n3\n\uFFFD\n\u00E9"_s;
         QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE" "1\0\n\0\xAC\x20", 8) << u"1\n\u20AC"_s;
         QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0" "1\0\r\0\n", 8) << u"1\r\n"_s;
         QTest::newRow("lone UTF-16 BOM") << "\xFF\xFE"_ba << QString();
@@ -86,7 +92,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
-        QCOMPARE(QString::fromUtf8(decodeToUtf8(bytes)), text);
+        QCOMPARE(QString::fromUtf8(decodeToUtf8(bytes).value()), text);
     }
 
     void appendKeepsItemsWhole()
@@ -130,6 +136,8 @@ private Q_SLOTS:
         QTest::newRow("pipe with no writer") << u"fifo"_s << u"not a regular file"_s;
         QTest::newRow("endless device") << u"device"_s << u"not a regular file"_s;
         QTest::newRow("unreadable") << u"unreadable"_s << u"Permission denied"_s;
+        QTest::newRow("larger than memory, refused from its size") << u"huge"_s << u"more text than the list can"_s;
+        QTest::newRow("more than memory allows") << u"memory"_s << u"Not enough memory to read the list file"_s;
     }
     void refusesWhatIsNotAReadableFile()
     {
@@ -150,13 +158,22 @@ private Q_SLOTS:
                 QSKIP("root reads any file");
             writeFile(path, "1\n"_ba);
             QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        } else if (kind == u"huge") {
+            QFile file(path); // sparse: it takes no room on disk
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(30) << 30));
+        } else if (kind == u"memory") {
+            LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
+            writeFile(path, QByteArray(64 << 20, '7'));
         }
 
         try {
+            std::optional<MemoryLimit> limit;
+            if (kind == u"memory")
+                limit.emplace(16 << 20);
             (void)readLines(path);
             QFAIL("no error thrown");
         } catch (const RuntimeError &error) {
-            QCOMPARE(error.kind(), RuntimeError::Kind::fileAccessFailed);
+            QCOMPARE(error.kind(), kind == u"memory" ? RuntimeError::Kind::outOfMemory : RuntimeError::Kind::fileAccessFailed);
             QVERIFY2(error.message().contains(path), qPrintable(error.message()));
             QVERIFY2(error.message().contains(reason), qPrintable(error.message()));
         }

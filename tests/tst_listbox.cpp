@@ -97,6 +97,30 @@ private Q_SLOTS:
         QVERIFY(list.viewport()->rect().contains(list.visualRect(list.model()->index(expected, 0))));
     }
 
+    void shouldSelectTheNextItemStartingWithWhatIsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("a letter, either case") << u"b"_s << 1;
+        QTest::newRow("more letters go on from there") << u"bl"_s << 2;
+        QTest::newRow("one letter again steps on") << u"bb"_s << 2;
+        QTest::newRow("and wraps around") << u"bbb"_s << 1;
+        QTest::newRow("beyond ASCII") << u"\u00E9c"_s << 4;
+        QTest::newRow("no item starts so") << u"z"_s << -1;
+    }
+    void shouldSelectTheNextItemStartingWithWhatIsTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, selected);
+        ListBox list;
+        list.setItems(Lines::fromUtf8("apple\nBanana\nblueberry\ncherry\n\xC3\xA9" "clair\n"_ba));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        for (const QChar c : typed) // as key presses deliver them, in quick succession
+            list.keyboardSearch(QString(c));
+        QCOMPARE(list.selectedIndex(), selected);
+    }
+
     void shouldSelectTheRowUnderTheMouse()
     {
         ListBox list;
@@ -136,6 +160,23 @@ private Q_SLOTS:
         QVERIFY(list.viewport()->rect().contains(last));
         QCOMPARE(list.indexAt(last.center()).row(), 999'999);
         QCOMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
+    }
+
+    // Far down a list, rows lie more pixels from the top than an int counts.
+    void shouldClickFarDownThreeHundredMillionRows()
+    {
+        ListBox list;
+        list.resize(113, 199);
+        list.setItems(Lines::fromUtf8(QByteArray(300'000'000, '\n')));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.setSelectedIndex(299'999'999);
+        const QRect above = list.visualRect(list.model()->index(299'999'998, 0));
+        QVERIFY(list.viewport()->rect().contains(above));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, above.center());
+        QCOMPARE(list.selectedIndex(), 299'999'998);
+        QTest::keyClick(&list, Qt::Key_PageDown);
+        QCOMPARE(list.selectedIndex(), 299'999'999);
     }
 };
 

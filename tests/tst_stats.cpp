@@ -248,6 +248,8 @@ private Q_SLOTS:
                                                 << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(QString(40, u'x') + u'\u2026'));
         QTest::newRow("text with a percent sign") << QStringList{u"%1 %2"_s} << qsizetype(0)
                                                   << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(u"%1 %2"_s));
+        QTest::newRow("C1 control characters shown") << QStringList{u"1\u0085\u009D"_s} << qsizetype(0)
+                                                     << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(u"1[U+0085][U+009D]"_s));
         QTest::newRow("control characters shown") << QStringList{QString(u"1\0" "2\x1b"_s)} << qsizetype(0)
                                                   << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(u"1\u24002\u241B"_s));
         QTest::newRow("shortened between graphemes") << QStringList{QString(39, u'x') + u"e\u0301\u0301z"_s}

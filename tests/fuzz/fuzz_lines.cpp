@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QByteArray text = decodeToUtf8(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    const QByteArray text = decodeToUtf8(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))).value();
     if (!QByteArrayView(text).isValidUtf8())
         std::abort();
 
