@@ -17,15 +17,23 @@
 
 using namespace Qt::StringLiterals;
 
-Lines Lines::fromUtf8(QByteArray text)
+namespace {
+// How much text is read or split between two looks at whether the load was cancelled.
+constexpr qsizetype checkBytes = qsizetype(1) << 24;
+} // namespace
+
+Lines Lines::fromUtf8(QByteArray text, Task *task)
 {
     Q_ASSERT(text.size() <= maxBytes);
     Lines lines;
     // Exactly one end per line: LF, lone CR and CR LF each end one.
     size_t lineCount = 0;
     const char *const bytes = text.constData();
-    for (qsizetype i = 0, size = text.size(); i < size; ++i)
+    for (qsizetype i = 0, size = text.size(); i < size; ++i) {
         lineCount += bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == size || bytes[i + 1] != '\n'));
+        if (task && i % checkBytes == 0)
+            task->check();
+    }
     lines.m_ends.reserve(lineCount + 1);
     adviseHugePages(lines.m_ends.data(), lines.m_ends.capacity() * sizeof(quint32));
 
@@ -35,6 +43,10 @@ Lines Lines::fromUtf8(QByteArray text)
     const char *const end = begin + text.size();
     char *out = begin;
     for (const char *in = begin; in != end; ++in) {
+        if (task && (in - begin) % checkBytes == 0) {
+            task->advance(checkBytes);
+            task->check();
+        }
         if (*in != '\n' && *in != '\r') {
             *out++ = *in;
             continue;
@@ -162,7 +174,7 @@ private:
 
 } // namespace
 
-Lines readLines(const QString &path)
+Lines readLines(const QString &path, Task &task)
 {
     const QString shownPath = QFileInfo(path).absoluteFilePath();
     const auto tooLarge = [&shownPath] {
@@ -182,6 +194,7 @@ Lines readLines(const QString &path)
         throw RuntimeError::fileAccessFailed(shownPath, u"it is not a regular file but a device, a pipe or a socket"_s);
     if (info.st_size > Lines::maxBytes)
         throw tooLarge();
+    task.setTotal(2 * qint64(info.st_size)); // read, then split into lines
 
     try {
         // Read to the end rather than trusting the size, since the file may grow while it is
@@ -193,7 +206,8 @@ Lines readLines(const QString &path)
         while (used < readLimit) {
             if (used == bytes.size())
                 bytes.resize(std::min(bytes.size() * 2, readLimit));
-            const ssize_t got = ::read(fd.get(), bytes.data() + used, size_t(bytes.size() - used));
+            task.check();
+            const ssize_t got = ::read(fd.get(), bytes.data() + used, size_t(std::min(bytes.size() - used, checkBytes)));
             if (got == 0)
                 break;
             if (got < 0) {
@@ -202,6 +216,7 @@ Lines readLines(const QString &path)
                 throw RuntimeError::fileAccessFailed(shownPath, osReason(errno));
             }
             used += got;
+            task.advance(got);
         }
         if (used > Lines::maxBytes)
             throw tooLarge();
@@ -210,7 +225,8 @@ Lines readLines(const QString &path)
         std::optional<QByteArray> text = decodeToUtf8(std::move(bytes));
         if (!text)
             throw tooLarge();
-        return Lines::fromUtf8(std::move(*text));
+        task.setTotal(used + text->size());
+        return Lines::fromUtf8(std::move(*text), &task);
     } catch (const std::bad_alloc &) {
         throw RuntimeError::outOfMemory(u"read the list file \"%1\""_s.arg(shownPath));
     }

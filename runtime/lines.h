@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/task.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -22,7 +24,8 @@ public:
 
     // Splits already decoded UTF-8 text of at most maxBytes into lines. A line ends at LF, CR LF or a lone CR;
     // the terminator is dropped, nothing else is; a terminator at the very end adds no line.
-    [[nodiscard]] static Lines fromUtf8(QByteArray text);
+    // With a task, counts the bytes split as its progress and stops when it is cancelled.
+    [[nodiscard]] static Lines fromUtf8(QByteArray text, Task *task = nullptr);
 
     [[nodiscard]] qsizetype size() const noexcept { return qsizetype(m_ends.size()); }
     [[nodiscard]] bool isEmpty() const noexcept { return m_ends.empty(); }
@@ -47,5 +50,11 @@ private:
 // Reads a whole list file into lines. Throws RuntimeError when the path cannot be opened or
 // read, is not a regular file (a folder, a pipe or a device would otherwise block or never end),
 // holds more than Lines::maxBytes (told from its size, before it is read), or does not fit in
-// memory. The path is opened as given, and named in messages by its absolute form.
-[[nodiscard]] Lines readLines(const QString &path);
+// memory. The path is opened as given, and named in messages by its absolute form. The task
+// follows the bytes read and split; when it is cancelled, throws Cancelled.
+[[nodiscard]] Lines readLines(const QString &path, Task &task);
+[[nodiscard]] inline Lines readLines(const QString &path)
+{
+    Task task(1);
+    return readLines(path, task);
+}

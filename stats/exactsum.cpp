@@ -93,6 +93,14 @@ void ExactSum::add(const ParsedNumber &number)
         sum += digitsOf(number);
 }
 
+void ExactSum::add(const ExactSum &other)
+{
+    for (size_t slot = 0; slot < m_fast.size(); ++slot)
+        m_fast[slot] += other.m_fast[slot];
+    for (const auto &[exponent, sum] : other.m_slow)
+        m_slow[exponent] += sum;
+}
+
 ShownNumber ExactSum::mean(std::int64_t count) const
 {
     assert(count >= 1 && count <= maxCount);

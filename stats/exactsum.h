@@ -22,6 +22,7 @@ public:
     static constexpr std::int64_t maxCount = 0x7FFF'FFFF;
 
     void add(const ParsedNumber &number);
+    void add(const ExactSum &other); // of numbers that, with these, are at most maxCount
     // The mean of the count numbers added so far, rounded once. count is 1 to maxCount.
     [[nodiscard]] ShownNumber mean(std::int64_t count) const;
 

@@ -1,6 +1,6 @@
 #include "stats/statistics.h"
 
-#include "runtime/hugepages.h"
+#include "runtime/task.h"
 #include "runtime/lines.h"
 #include "runtime/runtimeerror.h"
 #include "stats/exactsum.h"
@@ -10,8 +10,8 @@
 
 #include <boost/unordered/unordered_flat_map.hpp>
 
-#include <array>
 #include <string>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -109,66 +109,165 @@ std::string largeValue(const ParsedNumber &number)
     return text + 'e' + std::to_string(number.exponent);
 }
 
+// How many items a thread reads between two looks at its task, and the fewest worth a thread.
+constexpr qsizetype checkItems = 16384;
+constexpr qsizetype minimumRange = 4 * checkItems;
+
+// Calls use(position, number) for items offset + [range.begin, range.end), looking at the task
+// every checkItems of them. False when the range was stopped.
+template<typename Use>
+bool readRange(const Lines &items, qsizetype offset, const Range &range, Use &&use)
+{
+    for (qsizetype i = offset + range.begin, end = offset + range.end; i < end;) {
+        const qsizetype stop = std::min(end, i + checkItems);
+        const qsizetype from = i;
+        for (; i < stop; ++i)
+            use(i, numberAt(items, i));
+        if (!range.carryOn(stop - from))
+            return false;
+    }
+    return true;
+}
+
+// How often a value occurs, and where first. 32-bit fields keep a table entry at 16 bytes; a
+// list never holds more than 2^31 - 1 items.
+struct Seen
+{
+    quint32 count = 0;
+    quint32 first = 0;
+};
+
+// The most frequent value seen so far; of values equally frequent, the earliest.
+struct Best
+{
+    quint32 count = 0;
+    quint32 first = 0;
+    void offer(const Seen &seen)
+    {
+        if (seen.count > count || (seen.count == count && seen.first < first))
+            *this = {seen.count, seen.first};
+    }
+};
+
+template<typename Key, typename Hash>
+using CountTable = boost::unordered_flat_map<Key, Seen, Hash>;
+
+// Counts one occurrence of key at position, which is later than any counted before it.
+template<typename Table>
+Seen &countIn(Table &table, const typename Table::key_type &key, quint32 position)
+{
+    Seen &seen = table.try_emplace(key, Seen{0, position}).first->second;
+    ++seen.count;
+    return seen;
+}
+
+// Adds the counts of from into into; the same value seen in both is one entry, with both
+// counts and the earlier first occurrence.
+template<typename Table>
+void mergeCounts(Table &into, const Table &from)
+{
+    for (const auto &[key, seen] : from) {
+        const auto [entry, inserted] = into.try_emplace(key, seen);
+        if (!inserted) {
+            entry->second.count += seen.count;
+            entry->second.first = std::min(entry->second.first, seen.first);
+        }
+    }
+}
+
 } // namespace
 
-ShownNumber mean(const Lines &items)
+ShownNumber mean(const Lines &items, Task &task)
 {
     if (items.isEmpty())
         throw RuntimeError::emptyList();
     static_assert(Lines::maxBytes <= ExactSum::maxCount, "a list has no more items than bytes");
-    ExactSum sum;
-    for (qsizetype i = 0; i < items.size(); ++i)
-        sum.add(numberAt(items, i));
-    return sum.mean(items.size());
+    task.setTotal(items.size());
+    std::vector<ExactSum> sums(size_t(task.threads()));
+    forEachRange(task, items.size(), minimumRange, [&](const Range &range) {
+        ExactSum sum;
+        if (readRange(items, 0, range, [&sum](qsizetype, const ParsedNumber &number) { sum.add(number); }))
+            sums[size_t(range.index)] = std::move(sum);
+    });
+    for (size_t i = 1; i < sums.size(); ++i)
+        sums[0].add(sums[i]);
+    return sums[0].mean(items.size());
 }
 
-Mode mode(const Lines &items)
+Mode mode(const Lines &items, Task &task)
 {
     if (items.isEmpty())
         throw RuntimeError::emptyList();
+    task.setTotal(2 * items.size()); // read, then counted
 
-    // 32-bit fields keep an entry small. A list never holds more than 2^31 - 1 items.
-    struct Seen
+    // With millions of distinct values, one table would miss the cache on nearly every item.
+    // So the common values are read a chunk of items at a time into records, scattered by
+    // their hash among partitions, and each partition is then counted in a table of its own,
+    // small enough to stay in the cache. A partition's records are counted in the order of the
+    // items, so each table still learns the earliest position of every value first.
+    constexpr int partitionBits = 9;
+    constexpr size_t partitions = size_t(1) << partitionBits;
+    constexpr qsizetype chunkItems = qsizetype(1) << 21;
+    struct Record
     {
-        quint32 count = 0;
-        quint32 first = 0; // where the value first occurs
+        std::uint64_t key;
+        quint32 position;
     };
-    boost::unordered_flat_map<std::uint64_t, Seen, boost::hash<std::uint64_t>, std::equal_to<>,
-                              HugePageAllocator<std::pair<const std::uint64_t, Seen>>>
-        common;
-    boost::unordered_flat_map<SmallValue, Seen, SmallValueHash> small;
-    boost::unordered_flat_map<std::string, Seen> large;
-    quint32 bestCount = 0, bestFirst = 0;
-    const auto count = [&bestCount, &bestFirst](Seen &entry) {
-        ++entry.count;
-        if (entry.count > bestCount || (entry.count == bestCount && entry.first < bestFirst)) {
-            bestCount = entry.count;
-            bestFirst = entry.first;
-        }
+    const auto partitionOf = [](std::uint64_t key) {
+        return size_t((key * 0x9E37'79B9'7F4A'7C15ULL) >> (64 - partitionBits));
     };
-    // Items are read a batch at a time and the common values then counted in a tight loop,
-    // where the processor can wait for several of the table's cache misses at once. The order
-    // of counting does not change the result: the most frequent value, then the earliest.
-    constexpr qsizetype batchSize = 64;
-    std::array<std::uint64_t, batchSize> keys{};
-    std::array<quint32, batchSize> positions{};
-    for (qsizetype start = 0; start < items.size(); start += batchSize) {
-        const qsizetype end = std::min(start + batchSize, items.size());
-        size_t batched = 0;
-        for (qsizetype i = start; i < end; ++i) {
-            const ParsedNumber number = numberAt(items, i);
-            const Seen initial{0, quint32(i)};
-            if (packs(number)) {
-                keys[batched] = packed(number);
-                positions[batched++] = quint32(i);
-            } else if (number.digitCount <= ParsedNumber::maxCoefficientDigits) {
-                count(small.try_emplace(SmallValue{number.coefficient, number.exponent * 2 + number.negative}, initial).first->second);
-            } else {
-                count(large.try_emplace(largeValue(number), initial).first->second);
+    // What each thread reads: its records, and the rarer values, which it counts itself.
+    struct Reader
+    {
+        std::vector<std::vector<Record>> records = std::vector<std::vector<Record>>(partitions);
+        CountTable<SmallValue, SmallValueHash> small;
+        CountTable<std::string, boost::hash<std::string>> large;
+    };
+    std::vector<Reader> readers(size_t(task.threads()));
+    std::vector<CountTable<std::uint64_t, boost::hash<std::uint64_t>>> tables(partitions);
+    std::vector<Best> bests(partitions);
+
+    for (qsizetype offset = 0; offset < items.size(); offset += chunkItems) {
+        const qsizetype chunk = std::min(chunkItems, items.size() - offset);
+        forEachRange(task, chunk, minimumRange, [&](const Range &range) {
+            Reader &reader = readers[size_t(range.index)];
+            readRange(items, offset, range, [&reader, &partitionOf](qsizetype i, const ParsedNumber &number) {
+                const auto position = quint32(i);
+                if (packs(number)) {
+                    const std::uint64_t key = packed(number);
+                    reader.records[partitionOf(key)].push_back({key, position});
+                } else if (number.digitCount <= ParsedNumber::maxCoefficientDigits) {
+                    countIn(reader.small, SmallValue{number.coefficient, number.exponent * 2 + number.negative}, position);
+                } else {
+                    countIn(reader.large, largeValue(number), position);
+                }
+            });
+        });
+        forEachRange(task, qsizetype(partitions), 1, [&](const Range &range) {
+            for (auto p = size_t(range.begin); p < size_t(range.end); ++p) {
+                qsizetype counted = 0;
+                for (Reader &reader : readers) { // in the order of their ranges
+                    for (const Record &record : reader.records[p])
+                        bests[p].offer(countIn(tables[p], record.key, record.position));
+                    counted += qsizetype(reader.records[p].size());
+                    reader.records[p].clear();
+                }
+                if (!range.carryOn(counted))
+                    return;
             }
-        }
-        for (size_t j = 0; j < batched; ++j)
-            count(common.try_emplace(keys[j], Seen{0, positions[j]}).first->second);
+        });
     }
-    return {shown(numberAt(items, bestFirst)), bestCount};
+
+    Best best;
+    for (const Best &partition : bests)
+        best.offer({partition.count, partition.first});
+    for (size_t i = 1; i < readers.size(); ++i) {
+        mergeCounts(readers[0].small, readers[i].small);
+        mergeCounts(readers[0].large, readers[i].large);
+    }
+    for (const auto &[value, seen] : readers[0].small)
+        best.offer(seen);
+    for (const auto &[value, seen] : readers[0].large)
+        best.offer(seen);
+    return {shown(numberAt(items, best.first)), best.count};
 }

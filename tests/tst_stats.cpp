@@ -26,6 +26,8 @@ QString isolated(const QString &text)
     return u'\u2068' + text + u'\u2069';
 }
 
+using Placed = QList<std::pair<qsizetype, QByteArray>>; // items' positions and texts
+
 QString modeText(const QStringList &items)
 {
     const Mode result = mode(linesOf(items));
@@ -226,6 +228,60 @@ private Q_SLOTS:
         const Mode result = mode(lines);
         QCOMPARE(formatNumber(result.value), u"150"_s);
         QCOMPARE(result.count, 2);
+    }
+
+    // Lists long enough to be shared among four threads and, for the mode, read in two chunks,
+    // with the values that decide the result placed around those boundaries. Every other item
+    // is a value of its own.
+    void sameOnAnyNumberOfThreads_data()
+    {
+        QTest::addColumn<qsizetype>("count");
+        QTest::addColumn<Placed>("placed");
+        QTest::addColumn<QString>("mode"); // or the message of the first bad item
+
+        constexpr qsizetype quarter = 65536, chunk = qsizetype(1) << 21;
+        QTest::newRow("tie across a range boundary")
+            << 4 * quarter << Placed{{quarter, "8"}, {quarter + 1, "8"}, {quarter - 1, "7"}, {3 * quarter, "7"}}
+            << u"7 with 2"_s;
+        QTest::newRow("one value, spelled two ways in two ranges")
+            << 4 * quarter << Placed{{2 * quarter, "3"}, {2 * quarter + 1, "3"}, {2 * quarter - 1, "2e0"}, {4 * quarter - 1, "2"}}
+            << u"2 with 2"_s;
+        QTest::newRow("rare values in two ranges")
+            << 4 * quarter
+            << Placed{{quarter - 1, "1234567890123456789012"}, {quarter + 9, "1.234567890123456789012e21"},
+                                                       {quarter - 9, "1e70"}, {3 * quarter, "10e69"}}
+            << u"1e+70 with 2"_s;
+        QTest::newRow("tie across chunks")
+            << chunk + quarter << Placed{{chunk, "6"}, {chunk + 1, "6"}, {10, "5"}, {chunk + 5, "5"}}
+            << u"5 with 2"_s;
+        QTest::newRow("bad items in two ranges")
+            << 4 * quarter << Placed{{quarter + 10, "y"}, {quarter - 10, "x"}}
+            << u"Line 65527 is not a number: \"%1\"."_s.arg(isolated(u"x"_s));
+    }
+    void sameOnAnyNumberOfThreads()
+    {
+        QFETCH(qsizetype, count);
+        QFETCH(Placed, placed);
+        QFETCH(QString, mode);
+        QList<QByteArray> texts(count);
+        for (qsizetype i = 0; i < count; ++i)
+            texts[i] = QByteArray::number(i) + ".25";
+        for (const auto &[position, text] : placed)
+            texts[position] = text;
+        const Lines lines = Lines::fromUtf8(texts.join('\n'));
+
+        QStringList results;
+        for (const int threads : {1, 4}) {
+            try {
+                Task meanTask(threads), modeTask(threads);
+                const Mode result = ::mode(lines, modeTask);
+                results << formatNumber(::mean(lines, meanTask)) << formatNumber(result.value) + u" with "_s + QString::number(result.count);
+            } catch (const RuntimeError &error) {
+                results << error.message() << error.message();
+            }
+        }
+        QCOMPARE(results[3], mode);
+        QCOMPARE(results.mid(2), results.first(2));
     }
 
     void reportsTheFirstBadItem_data()

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <functional>
+
+// Long work as its threads and the one who waits for it share it: how many threads it may use,
+// how far it has got, and whether it should stop. No widgets: the window watches a Task from
+// its own thread (see background.h).
+class Task final
+{
+public:
+    // threads: how many the work may run on at once; 0 means every core.
+    explicit Task(int threads = 0);
+    Q_DISABLE_COPY_MOVE(Task)
+
+    [[nodiscard]] int threads() const noexcept { return m_threads; }
+
+    void setTotal(qint64 units) noexcept { m_total.store(units, std::memory_order_relaxed); }
+    void advance(qint64 units) noexcept { m_done.fetch_add(units, std::memory_order_relaxed); }
+    [[nodiscard]] int percent() const noexcept;
+
+    // Asks the work to stop; it then throws Cancelled at its next check().
+    void cancel() noexcept { m_cancelled.store(true, std::memory_order_relaxed); }
+    [[nodiscard]] bool isCancelled() const noexcept { return m_cancelled.load(std::memory_order_relaxed); }
+    void check() const;
+
+private:
+    const int m_threads;
+    std::atomic<qint64> m_done{0};
+    std::atomic<qint64> m_total{0};
+    std::atomic<bool> m_cancelled{false};
+};
+
+// Thrown out of work whose Task was cancelled.
+struct Cancelled
+{
+};
+
+// One of the consecutive ranges that forEachRange shares [0, count) into.
+class Range final
+{
+public:
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    int index = 0; // 0 for the first range, and so on
+
+    // To be called every so often: counts units of work done, throws Cancelled when the task was
+    // cancelled, and returns false when an earlier range has failed, so that what this one
+    // finds no longer matters.
+    [[nodiscard]] bool carryOn(qint64 units) const;
+
+private:
+    friend void forEachRange(Task &, qsizetype, qsizetype, const std::function<void(const Range &)> &);
+    Range(qsizetype first, qsizetype last, int part, Task &task, const std::atomic<int> &firstFailed)
+        : begin(first), end(last), index(part), m_task(&task), m_firstFailed(&firstFailed) { }
+    Task *m_task;
+    const std::atomic<int> *m_firstFailed;
+};
+
+// Calls body once for each of up to task.threads() consecutive ranges of [0, count), at least
+// minimumSize long, each on a thread of its own (the first on the calling one), and waits for
+// all. When bodies throw, rethrows the exception of the earliest range, so that the first fault
+// in the order of the items is the one reported.
+void forEachRange(Task &task, qsizetype count, qsizetype minimumSize, const std::function<void(const Range &)> &body);
