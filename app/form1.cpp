@@ -1,16 +1,20 @@
 #include "app/form1.h"
 
+#include "runtime/background.h"
 #include "runtime/errorreport.h"
 #include "runtime/lines.h"
 #include "runtime/listbox.h"
 #include "runtime/runtimeerror.h"
+#include "runtime/task.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
 
@@ -99,34 +103,48 @@ QIcon Form1::icon()
     return icon;
 }
 
-void Form1::loadList()
+bool Form1::loadList()
 {
+    Task task;
+    Lines lines;
     // By its relative name: the working folder's own name need not be valid in any encoding.
-    List1->setItems(readLines(u"List.txt"_s));
+    if (!runInBackground(nullptr, nullptr, u"Reading List.txt\u2026"_s, task, [&] { lines = readLines(u"List.txt"_s, task); }))
+        return false;
+    List1->setItems(std::move(lines));
+    return true;
 }
 
 void Form1::computeMean()
 {
-    respond(u"compute the mean"_s, [this] { Label1->setText(u"Mean: "_s + formatNumber(mean(List1->items()))); });
+    respond(u"compute the mean"_s, u"Computing the mean\u2026"_s,
+            [this](Task &task) { return u"Mean: "_s + formatNumber(mean(List1->items(), task)); });
 }
 
 void Form1::computeMode()
 {
-    respond(u"compute the mode"_s, [this] {
-        const Mode result = mode(List1->items());
-        Label1->setText(u"Mode: "_s + formatNumber(result.value) + u" with "_s
-                        + QString::number(result.count) + u" ocurrances"_s);
+    respond(u"compute the mode"_s, u"Computing the mode\u2026"_s, [this](Task &task) {
+        const Mode result = mode(List1->items(), task);
+        return u"Mode: "_s + formatNumber(result.value) + u" with "_s + QString::number(result.count) + u" ocurrances"_s;
     });
 }
 
-void Form1::respond(const QString &task, const std::function<void()> &work)
+void Form1::respond(const QString &what, const QString &doing, const std::function<QString(Task &)> &work)
 {
+    Task task;
+    m_running = &task;
+    const auto notRunning = qScopeGuard([this] { m_running = nullptr; });
     try {
+        QString result;
+        bool finished = false;
         try {
-            work();
+            // Done stays active, so that the program can be ended while the work runs.
+            finished = runInBackground(this, Command3, doing, task, [&] { result = work(task); });
         } catch (const std::bad_alloc &) {
-            throw RuntimeError::outOfMemory(task);
+            throw RuntimeError::outOfMemory(what);
         }
+        if (!finished)
+            return;
+        Label1->setText(result);
         List1->setSelectedIndex(List1->itemCount() - 1);
     } catch (const RuntimeError &error) {
         if (error.position() >= 0)
@@ -137,5 +155,14 @@ void Form1::respond(const QString &task, const std::function<void()> &work)
 
 void Form1::endProgram()
 {
+    if (m_running)
+        m_running->cancel();
     QCoreApplication::exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (m_running)
+        m_running->cancel();
+    QWidget::closeEvent(event);
 }

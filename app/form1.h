@@ -8,6 +8,7 @@
 class ListBox;
 class QLabel;
 class QPushButton;
+class Task;
 
 // The program's one window. main() builds it, fills List1 from List.txt with loadList() and only
 // then shows it. Each button runs one procedure: Command1 ("Mean") computeMean, Command2 ("Mode")
@@ -24,22 +25,29 @@ public:
     // The program's icon: 32x32 and 16x16 in sixteen colours, and 32x32 in two.
     [[nodiscard]] static QIcon icon();
 
-    // Fills List1 with the lines of List.txt in the working directory, in file order.
-    // Throws RuntimeError when the file cannot be read; the list then stays empty.
-    void loadList();
+    // Fills List1 with the lines of List.txt in the working directory, in file order, showing
+    // its progress in a window of its own when that takes long. Returns false when the user
+    // cancelled; throws RuntimeError when the file cannot be read. Either way the list stays empty.
+    bool loadList();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void computeMean();
     void computeMode();
     void endProgram();
-    // Runs a button's work, the task it names ("compute the mean"). Afterwards the last item is
-    // selected; or, if the work threw or ran out of memory, the item at fault is selected, the
-    // error is reported, and the label keeps its text.
-    void respond(const QString &task, const std::function<void()> &work);
+    // Runs a button's work off the window's thread, with progress shown as `doing` ("Computing
+    // the mean…") when it takes long, and puts the text it returns into Label1. Afterwards the
+    // last item is selected; or, if the work threw or ran out of memory, the item at fault is
+    // selected, the error is reported, and the label keeps its text. `what` names the task in
+    // the message ("compute the mean"). A cancelled click changes nothing.
+    void respond(const QString &what, const QString &doing, const std::function<QString(Task &)> &work);
 
     ListBox *const List1;
     QPushButton *const Command1;
     QPushButton *const Command2;
     QPushButton *const Command3;
     QLabel *const Label1;
+    Task *m_running = nullptr; // the procedure's work while one runs
 };

@@ -16,7 +16,8 @@ int main(int argc, char *argv[])
     Form1 form;
     QApplication::setWindowIcon(form.windowIcon());
     try {
-        form.loadList();
+        if (!form.loadList())
+            return 1; // cancelled: the user knows
     } catch (const RuntimeError &error) {
         reportError(nullptr, error);
         return 1;

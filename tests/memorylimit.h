@@ -1,7 +1,9 @@
 #pragma once
 
 // Lets the process map only a little more memory than it has now, while the object lives, so
-// that a test can see what running out of memory does without exhausting the machine.
+// that a test can see what running out of memory does without exhausting the machine. Tests
+// that use it with threads run with MALLOC_ARENA_MAX=1: a thread's own malloc arena is address
+// space mapped long before, which the limit would not see.
 
 #include <QFile>
 

@@ -1,6 +1,8 @@
 #include "app/form1.h"
+#include "runtime/background.h"
 #include "runtime/listbox.h"
 #include "runtime/runtimeerror.h"
+#include "runtime/task.h"
 #include "memorylimit.h"
 #include "windowdriver.h"
 
@@ -8,12 +10,16 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <atomic>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -200,6 +206,98 @@ private Q_SLOTS:
         QCOMPARE(label->text(), u"Mean: 1499999.5"_s);
         QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command2"_s)).isEmpty());
         QCOMPARE(label->text(), u"Mode: 0 with 1 ocurrances"_s);
+    }
+
+    // Long work: after a moment a dialog shows its progress, modal over the window, and every
+    // way of dismissing it cancels the work; the window takes no click meanwhile, but Done.
+    void shouldShowProgressOfLongWork_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<bool>("finished");
+        QTest::newRow("work finishes") << u"release"_s << true;
+        QTest::newRow("Cancel clicked") << u"cancel"_s << false;
+        QTest::newRow("Esc pressed") << u"escape"_s << false;
+        QTest::newRow("dialog closed") << u"close"_s << false;
+        QTest::newRow("Esc in the window") << u"escape in window"_s << false;
+    }
+    void shouldShowProgressOfLongWork()
+    {
+        QFETCH(QString, end);
+        QFETCH(bool, finished);
+        QWidget window;
+        auto *const other = new QPushButton(u"Other"_s, &window);
+        auto *const exempt = new QPushButton(u"Done"_s, &window);
+        exempt->move(0, 40);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy otherClicked(other, &QPushButton::clicked), exemptClicked(exempt, &QPushButton::clicked);
+
+        Task task(1);
+        std::atomic<bool> release = false;
+        QString seen;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, &window, [&] {
+            auto *const dialog = window.findChild<QProgressDialog *>();
+            if (end == u"escape in window" && seen.isEmpty()) {
+                seen = u"none"_s;
+                QTest::mouseClick(other, Qt::LeftButton);
+                QTest::mouseClick(exempt, Qt::LeftButton);
+                QTest::keyClick(other, Qt::Key_Escape);
+            }
+            if (!dialog || !dialog->isActiveWindow() || !seen.isEmpty() || dialog->value() != 40)
+                return;
+            seen = u"%1 %2%3"_s.arg(dialog->labelText()).arg(dialog->value()).arg(dialog->isModal() ? u" modal"_s : QString());
+            QTest::mouseClick(other, Qt::LeftButton);
+            if (end == u"release")
+                release = true;
+            else if (end == u"cancel")
+                QTest::mouseClick(dialog->findChild<QPushButton *>(), Qt::LeftButton);
+            else if (end == u"escape")
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                dialog->close();
+        });
+        watcher.start(10);
+        QTimer::singleShot(20'000, &window, [&release] { release = true; }); // no dialog came up
+        const bool result = runInBackground(&window, exempt, u"Working\u2026"_s, task, [&] {
+            task.setTotal(100);
+            task.advance(40);
+            while (!release) {
+                task.check();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        QCOMPARE(result, finished);
+        QCOMPARE(seen, end == u"escape in window" ? u"none"_s : u"Working\u2026 40 modal"_s);
+        QCOMPARE(otherClicked.count(), 0);
+        QCOMPARE(exemptClicked.count(), end == u"escape in window" ? 1 : 0);
+        QVERIFY(window.findChildren<QProgressDialog *>().isEmpty());
+    }
+
+    // A click cancelled leaves the label and the selection as they were.
+    void shouldChangeNothingWhenAClickIsCancelled()
+    {
+        QByteArray longNumbers; // distinct values of 40 digits: a mode that takes a while
+        for (int i = 0; i < 1'000'000; ++i)
+            longNumbers += "1000000000000000000000000000000" + QByteArray::number(100'000'000 + i) + '\n';
+        writeList(longNumbers);
+        Form1 form;
+        QVERIFY(loadAndShow(form));
+        auto *const list = form.findChild<ListBox *>();
+        list->setSelectedIndex(5);
+        bool cancelled = false;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, &form, [&] {
+            if (auto *const dialog = form.findChild<QProgressDialog *>(); dialog && dialog->isActiveWindow() && !cancelled) {
+                cancelled = dialog->labelText() == u"Computing the mode\u2026";
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            }
+        });
+        watcher.start(10);
+        QTest::mouseClick(form.findChild<QPushButton *>(u"Command2"_s), Qt::LeftButton);
+        QVERIFY(cancelled);
+        QCOMPARE(form.findChild<QLabel *>(u"Label1"_s)->text(), QString());
+        QCOMPARE(list->selectedIndex(), 5);
     }
 
     // The file is opened by its name in the working folder, whose own name may be in no encoding.
