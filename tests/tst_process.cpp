@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -128,6 +130,24 @@ private Q_SLOTS:
         QCOMPARE(list.readAll(), bytes);
         QCOMPARE(QFileInfo(path).lastModified(), modified);
         QVERIFY2(m_errors.contains(u"Line 4 is not a number"), qPrintable(m_errors));
+    }
+
+    // A list that takes long to load shows its progress in a window of its own; Esc there
+    // cancels, and the program ends with status 1 and no message.
+    void shouldEndQuietlyWhenTheLoadIsCancelled()
+    {
+        QFile list(m_dir.filePath(u"List.txt"_s));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        QVERIFY(list.resize(std::numeric_limits<int>::max())); // as large as a list may be, and sparse
+        list.close();
+
+        start();
+        const QString progress = waitForWindow(u"liststats"_s);
+        QVERIFY2(!progress.isEmpty(), "no progress window");
+        xdotool({u"windowfocus"_s, u"--sync"_s, progress});
+        xdotool({u"key"_s, u"--clearmodifiers"_s, u"Escape"_s});
+        expectExit(1);
+        QVERIFY2(!m_errors.contains(u"liststats:"), qPrintable(m_errors)); // Qt's own warnings aside
     }
 
     void shouldReportAnUnreadableListAndShowNoWindow_data()
