@@ -1,7 +1,9 @@
 // Times what a user waits for, in the window as the program builds it: loading List.txt from
 // the working directory into the list, then a click on "Mean" and one on "Mode" (the label and
 // the selection updated and repainted), and a key typed in the list, which no item starts with
-// (the whole list searched). Prints one line of JSON with every repeat's times in ms.
+// (the whole list searched). Beside each load and click, the longest the window's thread went
+// without handling its events (a timer on it that should fire every millisecond), and at the
+// end the process's peak memory. Prints one line of JSON with every repeat's times in ms.
 //   liststats-bench-clicks REPEATS   (in the folder holding List.txt; offscreen is enough)
 
 #include "app/form1.h"
@@ -12,7 +14,11 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QTimer>
+
 #include <cstdio>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -31,29 +37,72 @@ QString join(const QList<double> &times)
     return u'[' + texts.join(u", "_s) + u']';
 }
 
+// The longest gap between two turns of the window thread's event loop while it runs.
+class StallMeter final
+{
+public:
+    StallMeter()
+    {
+        QObject::connect(&m_ticks, &QTimer::timeout, &m_ticks, [this] { tick(); });
+        m_ticks.setTimerType(Qt::PreciseTimer);
+        m_ticks.start(1);
+        m_clock.start();
+        m_last = 0;
+    }
+    double longestMs()
+    {
+        tick();
+        return double(m_longest) / 1e6;
+    }
+
+private:
+    void tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_ticks;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int repeats = argc > 1 ? QByteArray(argv[1]).toInt() : 3;
-    QList<double> load, mean, mode, key;
+    QList<double> load, mean, mode, key, loadStall, meanStall, modeStall;
     QString label;
     for (int i = 0; i < repeats; ++i) {
         Form1 form;
         QElapsedTimer timer;
         timer.start();
-        form.loadList();
-        load.append(elapsedMs(timer));
+        {
+            StallMeter stalls;
+            if (!form.loadList())
+                return 1;
+            load.append(elapsedMs(timer));
+            loadStall.append(stalls.longestMs());
+        }
         form.show();
         if (!QTest::qWaitForWindowExposed(&form))
             return 1;
 
-        for (auto [button, times] : {std::pair{u"Command1"_s, &mean}, std::pair{u"Command2"_s, &mode}}) {
+        const struct
+        {
+            QString button;
+            QList<double> *times, *stalls;
+        } clicks[] = {{u"Command1"_s, &mean, &meanStall}, {u"Command2"_s, &mode, &modeStall}};
+        for (const auto &[button, times, stalls] : clicks) {
+            StallMeter meter;
             timer.restart();
             QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
             form.repaint();
             times->append(elapsedMs(timer));
+            stalls->append(meter.longestMs());
         }
         label = form.findChild<QLabel *>(u"Label1"_s)->text();
         timer.restart();
@@ -61,7 +110,12 @@ int main(int argc, char *argv[])
         form.repaint();
         key.append(elapsedMs(timer));
     }
-    std::printf("{\"load\": %s, \"mean\": %s, \"mode\": %s, \"key\": %s, \"label\": \"%s\"}\n", qPrintable(join(load)),
-                qPrintable(join(mean)), qPrintable(join(mode)), qPrintable(join(key)), qPrintable(label));
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("{\"load\": %s, \"mean\": %s, \"mode\": %s, \"key\": %s, \"load_stall\": %s, \"mean_stall\": %s, "
+                "\"mode_stall\": %s, \"maxrss\": %ld, \"label\": \"%s\"}\n",
+                qPrintable(join(load)), qPrintable(join(mean)), qPrintable(join(mode)), qPrintable(join(key)),
+                qPrintable(join(loadStall)), qPrintable(join(meanStall)), qPrintable(join(modeStall)), usage.ru_maxrss,
+                qPrintable(label));
     return 0;
 }

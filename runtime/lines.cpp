@@ -26,34 +26,36 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
 {
     Q_ASSERT(text.size() <= maxBytes);
     Lines lines;
-    // Exactly one end per line: LF, lone CR and CR LF each end one.
-    size_t lineCount = 0;
-    const char *const bytes = text.constData();
-    for (qsizetype i = 0, size = text.size(); i < size; ++i) {
-        lineCount += bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == size || bytes[i + 1] != '\n'));
-        if (task && i % checkBytes == 0)
-            task->check();
+    char *const begin = text.data();
+    const char *const end = begin + text.size();
+    // Exactly one end per line: LF, lone CR and CR LF each end one. Most files have no CR.
+    const char *const first = begin;
+    auto lineCount = size_t(std::count(first, end, '\n'));
+    if (std::find(first, end, '\r') != end) {
+        for (const char *c = begin; c != end; ++c)
+            lineCount += *c == '\r' && (c + 1 == end || c[1] != '\n');
     }
     lines.m_ends.reserve(lineCount + 1);
     adviseHugePages(lines.m_ends.data(), lines.m_ends.capacity() * sizeof(quint32));
 
-    // Drop the terminators in place: the buffer read from the file becomes the store without
-    // a second copy.
-    char *const begin = text.data();
-    const char *const end = begin + text.size();
+    // Drop the terminators in place, a block at a time between looks at the task: the buffer
+    // read from the file becomes the store without a second copy.
     char *out = begin;
-    for (const char *in = begin; in != end; ++in) {
-        if (task && (in - begin) % checkBytes == 0) {
-            task->advance(checkBytes);
+    for (const char *in = begin; in != end;) {
+        const qsizetype block = std::min(checkBytes, qsizetype(end - in));
+        if (task) {
             task->check();
+            task->advance(block);
         }
-        if (*in != '\n' && *in != '\r') {
-            *out++ = *in;
-            continue;
+        for (const char *const stop = in + block; in < stop; ++in) {
+            if (*in != '\n' && *in != '\r') {
+                *out++ = *in;
+                continue;
+            }
+            lines.m_ends.push_back(quint32(out - begin));
+            if (*in == '\r' && in + 1 != end && in[1] == '\n')
+                ++in;
         }
-        lines.m_ends.push_back(quint32(out - begin));
-        if (*in == '\r' && in + 1 != end && in[1] == '\n')
-            ++in;
     }
     // A last line without a terminator is an item all the same.
     if (begin != end && end[-1] != '\n' && end[-1] != '\r')

@@ -224,6 +224,12 @@ Mode mode(const Lines &items, Task &task)
         CountTable<std::string, boost::hash<std::string>> large;
     };
     std::vector<Reader> readers(size_t(task.threads()));
+    // Room for a little more than an even share of a chunk, so that the records seldom grow.
+    const size_t share = size_t(std::min(chunkItems, items.size())) / readers.size() / partitions * 9 / 8 + 16;
+    for (Reader &reader : readers) {
+        for (std::vector<Record> &records : reader.records)
+            records.reserve(share);
+    }
     std::vector<CountTable<std::uint64_t, boost::hash<std::uint64_t>>> tables(partitions);
     std::vector<Best> bests(partitions);
 
