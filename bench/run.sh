@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds liststats with its benchmarks and measures it beside a plain reference program and GNU
-# datamash, on seeded lists of
-# 100,000 to 10,000,000 lines made on the fly. Prints a Markdown table (about three minutes).
+# datamash, on seeded lists of 100,000 to 10,000,000 lines made on the fly. Prints a Markdown
+# table (about three minutes).
 #   bench/run.sh [--sizes 100000,1000000] [--repeats 5]
 set -euo pipefail
 cd "$(dirname "$0")/.."
