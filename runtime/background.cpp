@@ -90,7 +90,7 @@ bool runInBackground(QWidget *parent, QWidget *exempt, const QString &label, Tas
         });
     } catch (const std::system_error &) {
         work(); // no thread to be had: done here, the window waiting
-        return true;
+        return !task.isCancelled();
     }
 
     if (done.wait_for(quickWait) != std::future_status::ready) {

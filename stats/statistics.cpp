@@ -10,6 +10,7 @@
 
 #include <boost/unordered/unordered_flat_map.hpp>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -152,12 +153,13 @@ struct Best
 template<typename Key, typename Hash>
 using CountTable = boost::unordered_flat_map<Key, Seen, Hash>;
 
-// Counts one occurrence of key at position, which is later than any counted before it.
+// Counts one occurrence of key at position.
 template<typename Table>
 Seen &countIn(Table &table, const typename Table::key_type &key, quint32 position)
 {
     Seen &seen = table.try_emplace(key, Seen{0, position}).first->second;
     ++seen.count;
+    seen.first = std::min(seen.first, position);
     return seen;
 }
 
@@ -200,14 +202,17 @@ Mode mode(const Lines &items, Task &task)
         throw RuntimeError::emptyList();
     task.setTotal(2 * items.size()); // read, then counted
 
-    // With millions of distinct values, one table would miss the cache on nearly every item.
-    // So the common values are read a chunk of items at a time into records, scattered by
-    // their hash among partitions, and each partition is then counted in a table of its own,
-    // small enough to stay in the cache. A partition's records are counted in the order of the
-    // items, so each table still learns the earliest position of every value first.
+    // The common values are read a chunk of items at a time. While they are few, each thread
+    // counts its own in a table that stays in the cache. With millions of distinct values one
+    // table would miss the cache on nearly every item, so once a thread has seen more than
+    // directLimit, it scatters the values it reads as records among partitions by hash; the
+    // counts so far move into the partitions too, and each partition is counted in a table of
+    // its own, small enough to stay in the cache. Counts merge exactly whatever their order:
+    // their sum, and the earlier first position.
     constexpr int partitionBits = 9;
     constexpr size_t partitions = size_t(1) << partitionBits;
     constexpr qsizetype chunkItems = qsizetype(1) << 21;
+    constexpr size_t directLimit = size_t(1) << 14;
     struct Record
     {
         std::uint64_t key;
@@ -216,32 +221,54 @@ Mode mode(const Lines &items, Task &task)
     const auto partitionOf = [](std::uint64_t key) {
         return size_t((key * 0x9E37'79B9'7F4A'7C15ULL) >> (64 - partitionBits));
     };
-    // What each thread reads: its records, and the rarer values, which it counts itself.
+    using Table = CountTable<std::uint64_t, boost::hash<std::uint64_t>>;
+    // What each thread reads: its own counts or its records, and the rarer values, which it
+    // counts itself.
     struct Reader
     {
+        Table direct;
         std::vector<std::vector<Record>> records = std::vector<std::vector<Record>>(partitions);
         CountTable<SmallValue, SmallValueHash> small;
         CountTable<std::string, boost::hash<std::string>> large;
     };
     std::vector<Reader> readers(size_t(task.threads()));
-    // Room for a little more than an even share of a chunk, so that the records seldom grow.
-    const size_t share = size_t(std::min(chunkItems, items.size())) / readers.size() / partitions * 9 / 8 + 16;
-    for (Reader &reader : readers) {
-        for (std::vector<Record> &records : reader.records)
-            records.reserve(share);
-    }
-    std::vector<CountTable<std::uint64_t, boost::hash<std::uint64_t>>> tables(partitions);
+    std::vector<Table> tables(partitions);
     std::vector<Best> bests(partitions);
+    bool partitioned = false;
+    const auto movePartitioned = [&] {
+        for (Reader &reader : readers) { // in the order of their ranges
+            for (const auto &[key, seen] : reader.direct) {
+                const size_t p = partitionOf(key);
+                const auto [entry, inserted] = tables[p].try_emplace(key, seen);
+                if (!inserted)
+                    entry->second = {entry->second.count + seen.count, std::min(entry->second.first, seen.first)};
+                bests[p].offer(entry->second);
+            }
+            reader.direct = {};
+        }
+        partitioned = true;
+    };
+    const auto scatter = [&partitionOf](Reader &reader, std::uint64_t key, quint32 position) {
+        if (reader.records[0].capacity() == 0) {
+            // Room for a little more than an even share of a chunk, so that records seldom grow.
+            for (std::vector<Record> &records : reader.records)
+                records.reserve(size_t(chunkItems) / partitions * 9 / 8 / 2);
+        }
+        reader.records[partitionOf(key)].push_back({key, position});
+    };
 
     for (qsizetype offset = 0; offset < items.size(); offset += chunkItems) {
         const qsizetype chunk = std::min(chunkItems, items.size() - offset);
         forEachRange(task, chunk, minimumRange, [&](const Range &range) {
             Reader &reader = readers[size_t(range.index)];
-            readRange(items, offset, range, [&reader, &partitionOf](qsizetype i, const ParsedNumber &number) {
+            readRange(items, offset, range, [&](qsizetype i, const ParsedNumber &number) {
                 const auto position = quint32(i);
                 if (packs(number)) {
                     const std::uint64_t key = packed(number);
-                    reader.records[partitionOf(key)].push_back({key, position});
+                    if (partitioned || reader.direct.size() > directLimit)
+                        scatter(reader, key, position);
+                    else
+                        countIn(reader.direct, key, position);
                 } else if (number.digitCount <= ParsedNumber::maxCoefficientDigits) {
                     countIn(reader.small, SmallValue{number.coefficient, number.exponent * 2 + number.negative}, position);
                 } else {
@@ -249,6 +276,16 @@ Mode mode(const Lines &items, Task &task)
                 }
             });
         });
+        qsizetype scattered = 0;
+        for (const Reader &reader : readers) {
+            for (const std::vector<Record> &records : reader.records)
+                scattered += qsizetype(records.size());
+        }
+        task.advance(chunk - scattered); // counted already
+        if (scattered == 0)
+            continue;
+        if (!partitioned)
+            movePartitioned();
         forEachRange(task, qsizetype(partitions), 1, [&](const Range &range) {
             for (auto p = size_t(range.begin); p < size_t(range.end); ++p) {
                 qsizetype counted = 0;
@@ -268,9 +305,12 @@ Mode mode(const Lines &items, Task &task)
     for (const Best &partition : bests)
         best.offer({partition.count, partition.first});
     for (size_t i = 1; i < readers.size(); ++i) {
+        mergeCounts(readers[0].direct, readers[i].direct);
         mergeCounts(readers[0].small, readers[i].small);
         mergeCounts(readers[0].large, readers[i].large);
     }
+    for (const auto &[value, seen] : readers[0].direct)
+        best.offer(seen);
     for (const auto &[value, seen] : readers[0].small)
         best.offer(seen);
     for (const auto &[value, seen] : readers[0].large)

@@ -274,9 +274,17 @@ private Q_SLOTS:
         QVERIFY(window.findChildren<QProgressDialog *>().isEmpty());
     }
 
-    // A click cancelled leaves the label and the selection as they were.
-    void shouldChangeNothingWhenAClickIsCancelled()
+    // A long click stopped, by Esc on its progress dialog or by Done, leaves the label and the
+    // selection as they were; Done ends the program as well.
+    void shouldStopALongClick_data()
     {
+        QTest::addColumn<bool>("done");
+        QTest::newRow("Esc") << false;
+        QTest::newRow("Done") << true;
+    }
+    void shouldStopALongClick()
+    {
+        QFETCH(bool, done);
         QByteArray longNumbers; // distinct values of 40 digits: a mode that takes a while
         for (int i = 0; i < 1'000'000; ++i)
             longNumbers += "1000000000000000000000000000000" + QByteArray::number(100'000'000 + i) + '\n';
@@ -285,17 +293,30 @@ private Q_SLOTS:
         QVERIFY(loadAndShow(form));
         auto *const list = form.findChild<ListBox *>();
         list->setSelectedIndex(5);
-        bool cancelled = false;
+        bool stopped = false;
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, &form, [&] {
-            if (auto *const dialog = form.findChild<QProgressDialog *>(); dialog && dialog->isActiveWindow() && !cancelled) {
-                cancelled = dialog->labelText() == u"Computing the mode\u2026";
+            if (auto *const dialog = form.findChild<QProgressDialog *>(); dialog && dialog->isActiveWindow() && !stopped) {
+                stopped = dialog->labelText() == u"Computing the mode\u2026";
                 QTest::keyClick(dialog, Qt::Key_Escape);
             }
         });
-        watcher.start(10);
-        QTest::mouseClick(form.findChild<QPushButton *>(u"Command2"_s), Qt::LeftButton);
-        QVERIFY(cancelled);
+        auto *const mode = form.findChild<QPushButton *>(u"Command2"_s);
+        if (done) {
+            QTimer::singleShot(0, &form, [&] {
+                QTimer::singleShot(100, &form, [&] {
+                    stopped = true;
+                    QTest::mouseClick(form.findChild<QPushButton *>(u"Command3"_s), Qt::LeftButton);
+                });
+                QTest::mouseClick(mode, Qt::LeftButton);
+            });
+            QTimer::singleShot(20'000, qApp, [] { QCoreApplication::exit(99); });
+            QCOMPARE(QApplication::exec(), 0);
+        } else {
+            watcher.start(10);
+            QTest::mouseClick(mode, Qt::LeftButton);
+        }
+        QVERIFY(stopped);
         QCOMPARE(form.findChild<QLabel *>(u"Label1"_s)->text(), QString());
         QCOMPARE(list->selectedIndex(), 5);
     }

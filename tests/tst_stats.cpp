@@ -251,6 +251,10 @@ private Q_SLOTS:
             << Placed{{quarter - 1, "1234567890123456789012"}, {quarter + 9, "1.234567890123456789012e21"},
                                                        {quarter - 9, "1e70"}, {3 * quarter, "10e69"}}
             << u"1e+70 with 2"_s;
+        QTest::newRow("tie across a range boundary, counted in partitions")
+            << chunk + 4 * quarter
+            << Placed{{chunk + quarter, "8"}, {chunk + quarter + 1, "8"}, {chunk + quarter - 1, "7"}, {chunk + 3 * quarter, "7"}}
+            << u"7 with 2"_s;
         QTest::newRow("tie across chunks")
             << chunk + quarter << Placed{{chunk, "6"}, {chunk + 1, "6"}, {10, "5"}, {chunk + 5, "5"}}
             << u"5 with 2"_s;
