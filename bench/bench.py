@@ -77,7 +77,7 @@ def clicks(folder, repeats):
     result = json.loads(subprocess.run([CLICKS, str(repeats)], cwd=folder, capture_output=True,
                                        check=True, text=True, env=env).stdout)
     times = {step: statistics.median(result[step]) for step in ("load", "mean", "mode", "key")}
-    stall = max(max(result[f"{step}_stall"]) for step in ("load", "mean", "mode"))
+    stall = max(max(result[f"{step}_stall"]) for step in ("load", "mean", "mode", "key"))
     return dict(times, stall=stall, peak_kb=result["maxrss"], label=result["label"])
 
 

@@ -1,7 +1,7 @@
 // Times what a user waits for, in the window as the program builds it: loading List.txt from
 // the working directory into the list, then a click on "Mean" and one on "Mode" (the label and
 // the selection updated and repainted), and a key typed in the list, which no item starts with
-// (the whole list searched). Beside each load and click, the longest the window's thread went
+// (the whole list searched). Beside each load, click and key, the longest the window's thread went
 // without handling its events (a timer on it that should fire every millisecond), and at the
 // end the process's peak memory. Prints one line of JSON with every repeat's times in ms.
 //   liststats-bench-clicks REPEATS   (in the folder holding List.txt; offscreen is enough)
@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int repeats = argc > 1 ? QByteArray(argv[1]).toInt() : 3;
-    QList<double> load, mean, mode, key, loadStall, meanStall, modeStall;
+    QList<double> load, mean, mode, key, loadStall, meanStall, modeStall, keyStall;
     QString label;
     for (int i = 0; i < repeats; ++i) {
         Form1 form;
@@ -105,17 +105,19 @@ int main(int argc, char *argv[])
             stalls->append(meter.longestMs());
         }
         label = form.findChild<QLabel *>(u"Label1"_s)->text();
+        StallMeter meter;
         timer.restart();
         QTest::keyClick(form.findChild<QWidget *>(u"List1"_s), Qt::Key_X);
         form.repaint();
         key.append(elapsedMs(timer));
+        keyStall.append(meter.longestMs());
     }
     struct rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("{\"load\": %s, \"mean\": %s, \"mode\": %s, \"key\": %s, \"load_stall\": %s, \"mean_stall\": %s, "
-                "\"mode_stall\": %s, \"maxrss\": %ld, \"label\": \"%s\"}\n",
+                "\"mode_stall\": %s, \"key_stall\": %s, \"maxrss\": %ld, \"label\": \"%s\"}\n",
                 qPrintable(join(load)), qPrintable(join(mean)), qPrintable(join(mode)), qPrintable(join(key)),
-                qPrintable(join(loadStall)), qPrintable(join(meanStall)), qPrintable(join(modeStall)), usage.ru_maxrss,
+                qPrintable(join(loadStall)), qPrintable(join(meanStall)), qPrintable(join(modeStall)), qPrintable(join(keyStall)), usage.ru_maxrss,
                 qPrintable(label));
     return 0;
 }

@@ -29,9 +29,8 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     char *const begin = text.data();
     const char *const end = begin + text.size();
     // Exactly one end per line: LF, lone CR and CR LF each end one. Most files have no CR.
-    const char *const first = begin;
-    auto lineCount = size_t(std::count(first, end, '\n'));
-    if (std::find(first, end, '\r') != end) {
+    auto lineCount = size_t(std::count(text.cbegin(), text.cend(), '\n'));
+    if (text.contains('\r')) {
         for (const char *c = begin; c != end; ++c)
             lineCount += *c == '\r' && (c + 1 == end || c[1] != '\n');
     }

@@ -1,6 +1,8 @@
 #include "runtime/listbox.h"
 
+#include "runtime/background.h"
 #include "runtime/runtimeerror.h"
+#include "runtime/task.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -181,14 +183,28 @@ void ListBox::keyboardSearch(const QString &search)
     };
     const int current = currentIndex().isValid() ? currentIndex().row() : 0;
     const int start = (currentIndex().isValid() && (!goesOn || sameKey)) ? current + 1 : current;
-    for (qint64 step = 0; step < count; ++step) {
-        const auto row = int((start + step) % count);
-        if (matches(items().utf8(row))) {
-            selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
-            scrollTo(m_model->index(row));
-            return;
+    // Off the window's thread: through a billion items the search takes seconds.
+    int found = -1;
+    Task task(1);
+    task.setTotal(count);
+    const auto findMatch = [&] {
+        constexpr qint64 checkRows = 1 << 16;
+        for (qint64 step = 0; step < count; ++step) {
+            if (step % checkRows == 0) {
+                task.check();
+                task.advance(checkRows);
+            }
+            const auto row = int((start + step) % count);
+            if (matches(items().utf8(row))) {
+                found = row;
+                return;
+            }
         }
-    }
+    };
+    if (!runInBackground(window(), nullptr, QStringLiteral("Searching the list\u2026"), task, findMatch) || found < 0)
+        return;
+    selectionModel()->setCurrentIndex(m_model->index(found), QItemSelectionModel::ClearAndSelect);
+    scrollTo(m_model->index(found));
 }
 
 void ListBox::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)

@@ -138,17 +138,12 @@ struct Seen
     quint32 first = 0;
 };
 
-// The most frequent value seen so far; of values equally frequent, the earliest.
-struct Best
+// Keeps in best the more frequent of the two; of two equally frequent, the earlier.
+void keepBest(Seen &best, const Seen &seen)
 {
-    quint32 count = 0;
-    quint32 first = 0;
-    void offer(const Seen &seen)
-    {
-        if (seen.count > count || (seen.count == count && seen.first < first))
-            *this = {seen.count, seen.first};
-    }
-};
+    if (seen.count > best.count || (seen.count == best.count && seen.first < best.first))
+        best = seen;
+}
 
 template<typename Key, typename Hash>
 using CountTable = boost::unordered_flat_map<Key, Seen, Hash>;
@@ -163,18 +158,20 @@ Seen &countIn(Table &table, const typename Table::key_type &key, quint32 positio
     return seen;
 }
 
-// Adds the counts of from into into; the same value seen in both is one entry, with both
-// counts and the earlier first occurrence.
+// Adds counts of key to the table's: the sum of both, and the earlier first occurrence.
+template<typename Table>
+const Seen &mergeCount(Table &table, const typename Table::key_type &key, const Seen &seen)
+{
+    const auto [entry, inserted] = table.try_emplace(key, seen);
+    if (!inserted)
+        entry->second = {entry->second.count + seen.count, std::min(entry->second.first, seen.first)};
+    return entry->second;
+}
 template<typename Table>
 void mergeCounts(Table &into, const Table &from)
 {
-    for (const auto &[key, seen] : from) {
-        const auto [entry, inserted] = into.try_emplace(key, seen);
-        if (!inserted) {
-            entry->second.count += seen.count;
-            entry->second.first = std::min(entry->second.first, seen.first);
-        }
-    }
+    for (const auto &[key, seen] : from)
+        mergeCount(into, key, seen);
 }
 
 } // namespace
@@ -233,16 +230,13 @@ Mode mode(const Lines &items, Task &task)
     };
     std::vector<Reader> readers(size_t(task.threads()));
     std::vector<Table> tables(partitions);
-    std::vector<Best> bests(partitions);
+    std::vector<Seen> bests(partitions);
     bool partitioned = false;
     const auto movePartitioned = [&] {
-        for (Reader &reader : readers) { // in the order of their ranges
+        for (Reader &reader : readers) {
             for (const auto &[key, seen] : reader.direct) {
                 const size_t p = partitionOf(key);
-                const auto [entry, inserted] = tables[p].try_emplace(key, seen);
-                if (!inserted)
-                    entry->second = {entry->second.count + seen.count, std::min(entry->second.first, seen.first)};
-                bests[p].offer(entry->second);
+                keepBest(bests[p], mergeCount(tables[p], key, seen));
             }
             reader.direct = {};
         }
@@ -289,9 +283,9 @@ Mode mode(const Lines &items, Task &task)
         forEachRange(task, qsizetype(partitions), 1, [&](const Range &range) {
             for (auto p = size_t(range.begin); p < size_t(range.end); ++p) {
                 qsizetype counted = 0;
-                for (Reader &reader : readers) { // in the order of their ranges
+                for (Reader &reader : readers) {
                     for (const Record &record : reader.records[p])
-                        bests[p].offer(countIn(tables[p], record.key, record.position));
+                        keepBest(bests[p], countIn(tables[p], record.key, record.position));
                     counted += qsizetype(reader.records[p].size());
                     reader.records[p].clear();
                 }
@@ -301,19 +295,19 @@ Mode mode(const Lines &items, Task &task)
         });
     }
 
-    Best best;
-    for (const Best &partition : bests)
-        best.offer({partition.count, partition.first});
+    Seen best;
+    for (const Seen &partitionBest : bests)
+        keepBest(best, partitionBest);
     for (size_t i = 1; i < readers.size(); ++i) {
         mergeCounts(readers[0].direct, readers[i].direct);
         mergeCounts(readers[0].small, readers[i].small);
         mergeCounts(readers[0].large, readers[i].large);
     }
     for (const auto &[value, seen] : readers[0].direct)
-        best.offer(seen);
+        keepBest(best, seen);
     for (const auto &[value, seen] : readers[0].small)
-        best.offer(seen);
+        keepBest(best, seen);
     for (const auto &[value, seen] : readers[0].large)
-        best.offer(seen);
+        keepBest(best, seen);
     return {shown(numberAt(items, best.first)), best.count};
 }
