@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "runtime/announcer.h"
 #include "runtime/background.h"
 #include "runtime/errorreport.h"
 #include "runtime/lines.h"
@@ -47,15 +48,17 @@ Form1::Form1(QWidget *parent)
     , Command2(makeControl<QPushButton>(this, "Command2", {px(3360), px(840), px(1215), px(495)}))
     , Command3(makeControl<QPushButton>(this, "Command3", {px(3360), px(2640), px(1215), px(495)}))
     , Label1(makeControl<QLabel>(this, "Label1", {px(2040), px(1560), px(2535), px(855)}))
+    , m_announcer(new Announcer(this))
 {
+    presentAsWindow(staticMetaObject.className());
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Form1"_s);
     setWindowIcon(icon());
     // Controls are placed, not laid out: resizing the window moves none of them.
     resize(px(4680), px(3195));
 
-    // A screen reader names each button by its text and the label by its result (the label's
-    // accessible name stays its text, so a new result is announced as a name change).
+    // A screen reader names each button by its text and the label by its result; a new result
+    // is also announced as it appears.
     const struct
     {
         QPushButton *button;
@@ -76,9 +79,9 @@ Form1::Form1(QWidget *parent)
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // The result can be selected, with the mouse or from the keyboard, and copied with Ctrl+C;
-    // the label is last in the tab order, so a keyboard user reaches it too.
+    // the label is last in the tab order, so a keyboard user reaches it too, once it holds one.
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    Label1->setFocusPolicy(Qt::StrongFocus);
+    Label1->setFocusPolicy(Qt::NoFocus);
 
     setTabOrder(List1, Command1);
     setTabOrder(Command1, Command2);
@@ -145,7 +148,9 @@ void Form1::respond(const QString &what, const QString &doing, const std::functi
         if (!finished)
             return;
         Label1->setText(result);
+        Label1->setFocusPolicy(Qt::StrongFocus);
         List1->setSelectedIndex(List1->itemCount() - 1);
+        m_announcer->announce(Label1, result);
     } catch (const RuntimeError &error) {
         if (error.position() >= 0)
             List1->setSelectedIndex(int(error.position()));

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class Announcer;
 class ListBox;
 class QLabel;
 class QPushButton;
@@ -49,5 +50,6 @@ private:
     QPushButton *const Command2;
     QPushButton *const Command3;
     QLabel *const Label1;
+    Announcer *const m_announcer; // speaks each new result
     Task *m_running = nullptr; // the procedure's work while one runs
 };

@@ -12,7 +12,12 @@ int ItemModel::rowCount(const QModelIndex &parent) const
 
 QVariant ItemModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    // A screen reader speaks the item with its position, so that equal items sound different.
+    if (role == Qt::AccessibleTextRole)
+        return QStringLiteral("%1, %2 of %3").arg(data(index, Qt::DisplayRole).toString()).arg(index.row() + 1).arg(rowCount());
+    if (role != Qt::DisplayRole)
         return {};
     const QByteArrayView line = m_lines.utf8(index.row());
     if (line.size() <= maxShownBytes)

@@ -9,6 +9,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <cctype>
@@ -317,14 +318,27 @@ void ListBox::changeEvent(QEvent *event)
 
 // Screen readers hear of the current and the selected item by its row; QListView would look the
 // row up in its own layout, which this view does not build.
-void ListBox::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+void ListBox::announceCurrent()
 {
-    if (QAccessible::isActive() && current.isValid() && hasFocus()) {
+    if (QAccessible::isActive() && currentIndex().isValid() && hasFocus()) {
         QAccessibleEvent event(this, QAccessible::Focus);
-        event.setChild(current.row());
+        event.setChild(currentIndex().row());
         QAccessible::updateAccessibility(&event);
     }
+}
+
+void ListBox::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
     QAbstractItemView::currentChanged(current, previous);
+    announceCurrent();
+}
+
+// Coming back to the list, a screen reader user hears where in it they are.
+void ListBox::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    // After the list's own focus, which a screen reader presents first.
+    QTimer::singleShot(0, this, &ListBox::announceCurrent);
 }
 
 void ListBox::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)

@@ -56,9 +56,11 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
     void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     [[nodiscard]] int topRow() const;
+    void announceCurrent();
     // Rows that fit wholly in the viewport; at least one.
     [[nodiscard]] int rowsShown() const;
     // The row at y in the viewport, or past either end of the list.

@@ -5,12 +5,15 @@
 #   scripts/setup.sh --test   also what the tests need (a virtual X server, xdotool, Python 3,
 #                             clang with libFuzzer, the package tools)
 #   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers)
+#   scripts/setup.sh --screen-reader  also what scripts/check-screen-reader.sh needs (Orca, the
+#                             accessibility bus, a session bus, openbox, Xvfb, xdotool)
 set -euo pipefail
 
 packages=(g++ make cmake pkg-config qt6-base-dev libgmp-dev)
 case "${1:-}" in
     --test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
     --bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
+    --screen-reader) packages+=(xvfb xdotool orca openbox at-spi2-core dbus) ;;
 esac
 
 missing=()
