@@ -242,11 +242,12 @@ Mode mode(const Lines &items, Task &task)
         }
         partitioned = true;
     };
-    const auto scatter = [&partitionOf](Reader &reader, std::uint64_t key, quint32 position) {
+    // Room for a little more than a thread's even share of a chunk, so that records seldom grow.
+    const size_t share = size_t(chunkItems) / readers.size() / partitions * 9 / 8;
+    const auto scatter = [&partitionOf, share](Reader &reader, std::uint64_t key, quint32 position) {
         if (reader.records[0].capacity() == 0) {
-            // Room for a little more than an even share of a chunk, so that records seldom grow.
             for (std::vector<Record> &records : reader.records)
-                records.reserve(size_t(chunkItems) / partitions * 9 / 8 / 2);
+                records.reserve(share);
         }
         reader.records[partitionOf(key)].push_back({key, position});
     };
