@@ -1,10 +1,11 @@
 #include "app/form1.h"
 
 #include "runtime/announcer.h"
-#include "runtime/background.h"
 #include "runtime/errorreport.h"
+#include "runtime/job.h"
 #include "runtime/lines.h"
 #include "runtime/listbox.h"
+#include "runtime/progress.h"
 #include "runtime/runtimeerror.h"
 #include "runtime/task.h"
 #include "stats/numbers.h"
@@ -15,7 +16,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScopeGuard>
+#include <QShortcut>
 
 using namespace Qt::StringLiterals;
 
@@ -92,6 +93,19 @@ Form1::Form1(QWidget *parent)
     connect(Command1, &QPushButton::clicked, this, &Form1::computeMean);
     connect(Command2, &QPushButton::clicked, this, &Form1::computeMode);
     connect(Command3, &QPushButton::clicked, this, &Form1::endProgram);
+    // Esc stops a click's wait, wherever the focus is in the window.
+    new QShortcut(QKeySequence::Cancel, this, this, &Form1::cancelWait);
+    // The statistics are those of the items: new items, new statistics.
+    connect(List1->model(), &QAbstractItemModel::modelReset, this, &Form1::forgetStatistics);
+    connect(List1->model(), &QAbstractItemModel::rowsInserted, this, &Form1::forgetStatistics);
+}
+
+Form1::~Form1()
+{
+    for (const auto &task : {m_load, m_pass}) {
+        if (task)
+            task->cancel();
+    }
 }
 
 QIcon Form1::icon()
@@ -106,47 +120,104 @@ QIcon Form1::icon()
     return icon;
 }
 
-bool Form1::loadList()
+void Form1::loadList()
 {
-    Task task;
-    Lines lines;
+    m_load = std::make_shared<Task>();
+    m_progress = std::make_unique<Progress>(nullptr, u"Reading List.txt\u2026"_s, m_load);
+    connect(m_progress.get(), &Progress::cancelled, this, [this] {
+        m_load->cancel();
+        m_load.reset();
+        m_progress.reset();
+        Q_EMIT loadCancelled();
+    });
     // By its relative name: the working folder's own name need not be valid in any encoding.
-    if (!runInBackground(nullptr, nullptr, u"Reading List.txt\u2026"_s, task, [&] { lines = readLines(u"List.txt"_s, task); }))
-        return false;
-    List1->setItems(std::move(lines));
-    return true;
+    startJob(this, m_load, [](Task &task) { return readLines(u"List.txt"_s, task); }, [this](Outcome<Lines> outcome) {
+        m_load.reset();
+        m_progress.reset();
+        if (const auto *const error = std::get_if<RuntimeError>(&outcome)) {
+            Q_EMIT loadFailed(*error);
+            return;
+        }
+        List1->setItems(std::move(std::get<Lines>(outcome)));
+        Q_EMIT loaded();
+    });
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    startPass();
 }
 
 void Form1::computeMean()
 {
-    respond(u"compute the mean"_s, u"Computing the mean\u2026"_s,
-            [this](Task &task) { return u"Mean: "_s + formatNumber(mean(List1->items(), task)); });
+    respond(Statistic::mean);
 }
 
 void Form1::computeMode()
 {
-    respond(u"compute the mode"_s, u"Computing the mode\u2026"_s, [this](Task &task) {
-        const Mode result = mode(List1->items(), task);
-        return u"Mode: "_s + formatNumber(result.value) + u" with "_s + QString::number(result.count) + u" ocurrances"_s;
-    });
+    respond(Statistic::mode);
 }
 
-void Form1::respond(const QString &what, const QString &doing, const std::function<QString(Task &)> &work)
+void Form1::respond(Statistic statistic)
 {
-    Task task;
-    m_running = &task;
-    const auto notRunning = qScopeGuard([this] { m_running = nullptr; });
+    if (m_waiting || m_reporting)
+        return; // one procedure at a time: this click is refused
+    if (m_statistics && ranOutOfMemory(statistic))
+        forgetStatistics(); // worked out again: memory may have been freed since
+    if (m_statistics) {
+        showResult(statistic);
+        return;
+    }
+    m_waiting = statistic;
+    startPass();
+    m_progress = std::make_unique<Progress>(
+        this, statistic == Statistic::mean ? u"Computing the mean\u2026"_s : u"Computing the mode\u2026"_s, m_pass);
+    connect(m_progress.get(), &Progress::shown, this, &Form1::closeForTheWait);
+    connect(m_progress.get(), &Progress::cancelled, this, &Form1::cancelWait);
+}
+
+bool Form1::ranOutOfMemory(Statistic statistic) const
+{
+    const auto *const error = statistic == Statistic::mean ? std::get_if<RuntimeError>(&m_statistics->mean)
+                                                           : std::get_if<RuntimeError>(&m_statistics->mode);
+    return error && error->kind() == RuntimeError::Kind::outOfMemory;
+}
+
+void Form1::startPass()
+{
+    if (m_pass || m_statistics)
+        return;
+    m_pass = std::make_shared<Task>();
+    startJob(
+        this, m_pass, [items = List1->sharedItems()](Task &task) { return computeStatistics(*items, task); },
+        [this](Outcome<Statistics> outcome) { passEnded(std::move(outcome)); });
+}
+
+void Form1::passEnded(Outcome<Statistics> outcome)
+{
+    m_pass.reset();
+    if (auto *const error = std::get_if<RuntimeError>(&outcome))
+        m_statistics = std::make_unique<Statistics>(Statistics{*error, *error});
+    else
+        m_statistics = std::make_unique<Statistics>(std::move(std::get<Statistics>(outcome)));
+    if (const std::optional<Statistic> waiting = std::exchange(m_waiting, std::nullopt)) {
+        endWait(*waiting);
+        showResult(*waiting);
+    }
+}
+
+void Form1::showResult(Statistic statistic)
+{
+    m_reporting = true;
     try {
         QString result;
-        bool finished = false;
-        try {
-            // Done stays active, so that the program can be ended while the work runs.
-            finished = runInBackground(this, Command3, doing, task, [&] { result = work(task); });
-        } catch (const std::bad_alloc &) {
-            throw RuntimeError::outOfMemory(what);
+        if (statistic == Statistic::mean) {
+            result = u"Mean: "_s + formatNumber(valueOf(m_statistics->mean));
+        } else {
+            const Mode &mode = valueOf(m_statistics->mode);
+            result = u"Mode: "_s + formatNumber(mode.value) + u" with "_s + QString::number(mode.count) + u" ocurrances"_s;
         }
-        if (!finished)
-            return;
         Label1->setText(result);
         Label1->setFocusPolicy(Qt::StrongFocus);
         List1->setSelectedIndex(List1->itemCount() - 1);
@@ -156,18 +227,63 @@ void Form1::respond(const QString &what, const QString &doing, const std::functi
             List1->setSelectedIndex(int(error.position()));
         reportError(this, error);
     }
+    m_reporting = false;
+    Q_EMIT answered();
+}
+
+void Form1::closeForTheWait()
+{
+    // Focus is on the progress's Cancel now. Cleared here, it moves to no other control as the
+    // focused one is disabled: a key held down must not reach Done.
+    if (QWidget *const focused = focusWidget())
+        focused->clearFocus();
+    for (QWidget *const control : {static_cast<QWidget *>(List1), static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2)})
+        control->setEnabled(false);
+    m_closedForTheWait = true;
+}
+
+void Form1::endWait(Statistic pressed)
+{
+    m_progress.reset();
+    if (!std::exchange(m_closedForTheWait, false))
+        return;
+    for (QWidget *const control : {static_cast<QWidget *>(List1), static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2)})
+        control->setEnabled(true);
+    activateWindow();
+    (pressed == Statistic::mean ? Command1 : Command2)->setFocus();
+}
+
+void Form1::cancelWait()
+{
+    if (!m_waiting)
+        return;
+    const Statistic pressed = *std::exchange(m_waiting, std::nullopt);
+    stopPass(); // a later click starts it again
+    endWait(pressed);
+    m_announcer->announce(Label1, u"Cancelled"_s);
+}
+
+void Form1::stopPass()
+{
+    if (m_pass)
+        m_pass->cancel(); // it runs out on its own; what it finds is dropped
+    m_pass.reset();
+}
+
+void Form1::forgetStatistics()
+{
+    cancelWait();
+    stopPass();
+    m_statistics.reset();
 }
 
 void Form1::endProgram()
 {
-    if (m_running)
-        m_running->cancel();
     QCoreApplication::exit(0);
 }
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (m_running)
-        m_running->cancel();
+    stopPass();
     QWidget::closeEvent(event);
 }

@@ -1,55 +1,97 @@
 #pragma once
 
+#include "runtime/runtimeerror.h"
+#include "stats/statistics.h"
+
 #include <QIcon>
 #include <QWidget>
 
-#include <functional>
+#include <memory>
+#include <optional>
 
 class Announcer;
 class ListBox;
+class Progress;
 class QLabel;
 class QPushButton;
 class Task;
 
-// The program's one window. main() builds it, fills List1 from List.txt with loadList() and only
-// then shows it. Each button runs one procedure: Command1 ("Mean") computeMean, Command2 ("Mode")
-// computeMode, Command3 ("Done") endProgram. The procedures read the items through ListBox and
-// write only Label1's text; an error in one is reported and the window stays.
+// The program's one window. main() builds it and calls loadList(), which reads List.txt off the
+// window's thread and emits loaded() once List1 holds its lines; main() then shows the window.
+// Each button runs one procedure: Command1 ("Mean") computeMean, Command2 ("Mode") computeMode,
+// Command3 ("Done") endProgram.
+//
+// The list never changes after the load, so both statistics are worked out once, in one pass
+// that starts as soon as the window shows and runs off the window's thread. A click shows the
+// known result at once (the label, the last item selected, the announcement), or the error with
+// the item at fault selected; a click that comes before the pass has ended waits for it, and
+// after a quarter of a second shows its progress, with Mean and Mode disabled. One click waits
+// at a time: another Mean or Mode is refused until it is answered. Esc or Cancel stops the wait
+// and the pass; Done and closing the window stay live and end the program at once.
 class Form1 final : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
     Q_DISABLE_COPY_MOVE(Form1)
 
     // The program's icon: 32x32 and 16x16 in sixteen colours, and 32x32 in two.
     [[nodiscard]] static QIcon icon();
 
-    // Fills List1 with the lines of List.txt in the working directory, in file order, showing
-    // its progress in a window of its own when that takes long. Returns false when the user
-    // cancelled; throws RuntimeError when the file cannot be read. Either way the list stays empty.
-    bool loadList();
+    // Starts reading the lines of List.txt in the working directory into List1, in file order,
+    // showing its progress in a window of its own when that takes long. Ends with one of the
+    // three signals below; until loaded(), the list stays empty.
+    void loadList();
+
+Q_SIGNALS:
+    // A click on Mean or Mode has been answered: its result shown, or its error reported.
+    void answered();
+    void loaded();
+    void loadFailed(const RuntimeError &error); // the file cannot be read
+    void loadCancelled();                       // the user stopped the load
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    enum class Statistic { mean, mode };
+
     void computeMean();
     void computeMode();
     void endProgram();
-    // Runs a button's work off the window's thread, with progress shown as `doing` ("Computing
-    // the mean…") when it takes long, and puts the text it returns into Label1. Afterwards the
-    // last item is selected; or, if the work threw or ran out of memory, the item at fault is
-    // selected, the error is reported, and the label keeps its text. `what` names the task in
-    // the message ("compute the mean"). A cancelled click changes nothing.
-    void respond(const QString &what, const QString &doing, const std::function<QString(Task &)> &work);
+    // What a click on Mean or Mode does: shows the known result, or waits for the pass.
+    void respond(Statistic statistic);
+    // Puts the result into Label1 and selects the last item; or selects the item at fault and
+    // reports the error.
+    void showResult(Statistic statistic);
+    [[nodiscard]] bool ranOutOfMemory(Statistic statistic) const;
+    // The pass: started once the window shows, or by a click after it was stopped.
+    void startPass();
+    void passEnded(Outcome<Statistics> outcome);
+    void stopPass();
+    // Forgets the statistics, as when the items change.
+    void forgetStatistics();
+    // A wait that shows its progress closes Mean, Mode and the list to input until it ends,
+    // and then gives the focus back to the button pressed.
+    void closeForTheWait();
+    void endWait(Statistic pressed);
+    void cancelWait();
 
     ListBox *const List1;
     QPushButton *const Command1;
     QPushButton *const Command2;
     QPushButton *const Command3;
     QLabel *const Label1;
-    Announcer *const m_announcer; // speaks each new result
-    Task *m_running = nullptr; // the procedure's work while one runs
+    Announcer *const m_announcer; // speaks each new result and each wait
+
+    std::shared_ptr<Task> m_load;               // the load, while it runs
+    std::shared_ptr<Task> m_pass;               // the pass, while it runs
+    std::unique_ptr<Statistics> m_statistics;   // what the pass found, once it has ended
+    std::optional<Statistic> m_waiting;         // the click waiting for the pass
+    bool m_closedForTheWait = false;
+    bool m_reporting = false;                   // while a click's error is shown
+    std::unique_ptr<Progress> m_progress;       // the wait's progress, or the load's
 };

@@ -15,13 +15,18 @@ int main(int argc, char *argv[])
 
     Form1 form;
     QApplication::setWindowIcon(form.windowIcon());
-    try {
-        if (!form.loadList())
-            return 1; // cancelled: the user knows
-    } catch (const RuntimeError &error) {
+    // Until the window shows, the load's progress is the only window: closing it is a cancel,
+    // which ends the program with status 1 below, not a quit with 0.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&form, &Form1::loaded, &form, [&form] {
+        QApplication::setQuitOnLastWindowClosed(true);
+        form.show();
+    });
+    QObject::connect(&form, &Form1::loadFailed, &form, [](const RuntimeError &error) {
         reportError(nullptr, error);
-        return 1;
-    }
-    form.show();
+        QCoreApplication::exit(1);
+    });
+    QObject::connect(&form, &Form1::loadCancelled, &form, [] { QCoreApplication::exit(1); }); // the user knows
+    form.loadList();
     return QApplication::exec();
 }

@@ -7,7 +7,7 @@ constexpr qsizetype maxShownBytes = 1000;
 
 int ItemModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_lines.size());
+    return parent.isValid() ? 0 : int(m_lines->size());
 }
 
 QVariant ItemModel::data(const QModelIndex &index, int role) const
@@ -19,7 +19,7 @@ QVariant ItemModel::data(const QModelIndex &index, int role) const
         return QStringLiteral("%1, %2 of %3").arg(data(index, Qt::DisplayRole).toString()).arg(index.row() + 1).arg(rowCount());
     if (role != Qt::DisplayRole)
         return {};
-    const QByteArrayView line = m_lines.utf8(index.row());
+    const QByteArrayView line = m_lines->utf8(index.row());
     if (line.size() <= maxShownBytes)
         return QString::fromUtf8(line);
     // Cutting inside a UTF-8 sequence leaves one replacement character before the ellipsis.
@@ -29,14 +29,17 @@ QVariant ItemModel::data(const QModelIndex &index, int role) const
 void ItemModel::setLines(Lines lines)
 {
     beginResetModel();
-    m_lines = std::move(lines);
+    m_lines = std::make_shared<const Lines>(std::move(lines));
     endResetModel();
 }
 
 void ItemModel::append(QStringView text)
 {
-    const int row = int(m_lines.size());
+    const int row = int(m_lines->size());
+    // Work that still reads the items keeps the old ones.
+    auto lines = std::make_shared<Lines>(*m_lines);
+    lines->append(text);
     beginInsertRows({}, row, row);
-    m_lines.append(text);
+    m_lines = std::move(lines);
     endInsertRows();
 }

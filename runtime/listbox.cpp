@@ -1,6 +1,6 @@
 #include "runtime/listbox.h"
 
-#include "runtime/background.h"
+#include "runtime/job.h"
 #include "runtime/runtimeerror.h"
 #include "runtime/task.h"
 
@@ -171,41 +171,47 @@ void ListBox::keyboardSearch(const QString &search)
     m_typedTime.start();
     m_typed = goesOn ? m_typed + search : search;
     const bool sameKey = m_typed.size() > 1 && m_typed.count(m_typed.front()) == m_typed.size();
-    const QByteArray wanted = (sameKey ? m_typed.first(1) : m_typed).toUtf8();
-    const auto matches = [&wanted](QByteArrayView item) {
-        if (item.size() < wanted.size())
-            return false;
-        for (qsizetype i = 0; i < wanted.size(); ++i) {
-            const auto a = uchar(item[i]), b = uchar(wanted[i]);
-            if (a != b && !(a < 0x80 && b < 0x80 && std::tolower(a) == std::tolower(b)))
-                return false;
-        }
-        return true;
-    };
     const int current = currentIndex().isValid() ? currentIndex().row() : 0;
     const int start = (currentIndex().isValid() && (!goesOn || sameKey)) ? current + 1 : current;
-    // Off the window's thread: through a billion items the search takes seconds.
-    int found = -1;
-    Task task(1);
-    task.setTotal(count);
-    const auto findMatch = [&] {
+    auto find = [items = m_model->sharedLines(), wanted = (sameKey ? m_typed.first(1) : m_typed).toUtf8(),
+                 start](Task &task) {
+        const auto matches = [&wanted](QByteArrayView item) {
+            if (item.size() < wanted.size())
+                return false;
+            for (qsizetype i = 0; i < wanted.size(); ++i) {
+                const auto a = uchar(item[i]), b = uchar(wanted[i]);
+                if (a != b && !(a < 0x80 && b < 0x80 && std::tolower(a) == std::tolower(b)))
+                    return false;
+            }
+            return true;
+        };
         constexpr qint64 checkRows = 1 << 16;
-        for (qint64 step = 0; step < count; ++step) {
-            if (step % checkRows == 0) {
+        const qint64 rows = items->size();
+        for (qint64 step = 0; step < rows; ++step) {
+            if (step % checkRows == 0)
                 task.check();
-                task.advance(checkRows);
-            }
-            const auto row = int((start + step) % count);
-            if (matches(items().utf8(row))) {
-                found = row;
-                return;
-            }
+            const auto row = int((start + step) % rows);
+            if (matches(items->utf8(row)))
+                return row;
         }
+        return -1;
     };
-    if (!runInBackground(window(), nullptr, QStringLiteral("Searching the list\u2026"), task, findMatch) || found < 0)
+    const auto select = [this](int found) {
+        if (found >= 0)
+            setSelectedIndex(found);
+    };
+    if (m_search)
+        m_search->cancel(); // the keys typed since make a new search
+    // A short list is searched at once; through a billion items a search takes seconds, so a
+    // long one is searched off the window's thread.
+    constexpr int searchedAtOnce = 1 << 16;
+    if (count <= searchedAtOnce) {
+        Task now(1);
+        select(find(now));
         return;
-    selectionModel()->setCurrentIndex(m_model->index(found), QItemSelectionModel::ClearAndSelect);
-    scrollTo(m_model->index(found));
+    }
+    m_search = std::make_shared<Task>(1);
+    startJob(this, m_search, std::move(find), [select](const Outcome<int> &found) { select(std::get<int>(found)); });
 }
 
 void ListBox::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QListView>
 
+#include <memory>
+
 // A single-selection list box over an ItemModel, with the operations the window's procedures
 // use. Positions start at 0; one outside the list throws RuntimeError instead of being ignored.
 //
@@ -33,6 +35,7 @@ public:
     // Replaces all items at once: how a whole file is loaded without a signal per line.
     void setItems(Lines lines);
     [[nodiscard]] const Lines &items() const noexcept { return m_model->lines(); }
+    [[nodiscard]] std::shared_ptr<const Lines> sharedItems() const noexcept { return m_model->sharedLines(); }
 
     [[nodiscard]] QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
@@ -77,6 +80,7 @@ private:
     ItemModel *const m_model;
     QString m_typed; // what keyboardSearch has been typed so far
     QElapsedTimer m_typedTime;
+    std::shared_ptr<Task> m_search; // the search off the window's thread, while one runs
     mutable int m_rowHeight = 0; // 0 until measured
     bool m_rangePending = true;
 };

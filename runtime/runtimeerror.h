@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <exception>
+#include <variant>
 
 // The program's one error type. Code that fails throws it with what a message to the user needs;
 // the window catches it at the boundary of each event and shows message() (see errorreport.h).
@@ -41,3 +42,16 @@ private:
     QString m_message;
     QByteArray m_what;
 };
+
+// What work that can fail ends with: its result, or the error to report.
+template<typename T>
+using Outcome = std::variant<T, RuntimeError>;
+
+// The result, or throws the error.
+template<typename T>
+[[nodiscard]] const T &valueOf(const Outcome<T> &outcome)
+{
+    if (const auto *const error = std::get_if<RuntimeError>(&outcome))
+        throw *error;
+    return std::get<T>(outcome);
+}

@@ -1,9 +1,25 @@
 #include "runtime/task.h"
 
+#include <QSemaphore>
+#include <QThreadPool>
+
 #include <algorithm>
 #include <exception>
 #include <thread>
 #include <vector>
+
+namespace {
+
+// The threads that run forEachRange's ranges, kept from one call to the next. Ranges never wait
+// for anything, so the pool cannot deadlock, whatever its size. Never destroyed, like the job
+// pool: at exit, nothing waits for the range of a cancelled job.
+QThreadPool *rangePool()
+{
+    static QThreadPool *const pool = new QThreadPool;
+    return pool;
+}
+
+} // namespace
 
 Task::Task(int threads)
     : m_threads(threads > 0 ? threads : std::max(1, int(std::thread::hardware_concurrency())))
@@ -44,18 +60,25 @@ void forEachRange(Task &task, qsizetype count, qsizetype minimumSize, const std:
             while (part < seen && !firstFailed.compare_exchange_weak(seen, int(part))) { }
         }
     };
-    {
-        std::vector<std::jthread> threads;
-        try {
-            for (qsizetype part = 1; part < parts; ++part)
-                threads.emplace_back(run, part);
-        } catch (const std::system_error &) {
-            // No more threads to be had: the ranges left run on this one as well.
-            for (qsizetype part = qsizetype(threads.size()) + 1; part < parts; ++part)
+    // Range 0 runs here; the others on the pool, which queues them while its threads are busy.
+    QSemaphore finished;
+    QThreadPool *const pool = rangePool();
+    pool->setMaxThreadCount(std::max(pool->maxThreadCount(), int(parts) - 1));
+    qsizetype started = 1;
+    try {
+        for (; started < parts; ++started) {
+            pool->start([&run, &finished, part = started] {
                 run(part);
+                finished.release();
+            });
         }
-        run(0);
+    } catch (const std::bad_alloc &) {
+        // No room to queue the rest: they run here as well.
+        for (qsizetype part = started; part < parts; ++part)
+            run(part);
     }
+    run(0);
+    finished.acquire(int(started) - 1);
     for (const std::exception_ptr &failure : failures) {
         if (failure)
             std::rethrow_exception(failure);

@@ -193,10 +193,17 @@ ShownNumber mean(const Lines &items, Task &task)
     return sums[0].mean(items.size());
 }
 
-Mode mode(const Lines &items, Task &task)
+namespace {
+
+struct SumAndMode
 {
-    if (items.isEmpty())
-        throw RuntimeError::emptyList();
+    ExactSum sum;
+    Mode mode;
+};
+
+// The one pass over a list that is not empty: the exact sum of the items and their mode.
+SumAndMode sumAndMode(const Lines &items, Task &task)
+{
     task.setTotal(2 * items.size()); // read, then counted
 
     // The common values are read a chunk of items at a time. While they are few, each thread
@@ -223,6 +230,7 @@ Mode mode(const Lines &items, Task &task)
     // counts itself.
     struct Reader
     {
+        ExactSum sum;
         Table direct;
         std::vector<std::vector<Record>> records = std::vector<std::vector<Record>>(partitions);
         CountTable<SmallValue, SmallValueHash> small;
@@ -257,6 +265,7 @@ Mode mode(const Lines &items, Task &task)
         forEachRange(task, chunk, minimumRange, [&](const Range &range) {
             Reader &reader = readers[size_t(range.index)];
             readRange(items, offset, range, [&](qsizetype i, const ParsedNumber &number) {
+                reader.sum.add(number);
                 const auto position = quint32(i);
                 if (packs(number)) {
                     const std::uint64_t key = packed(number);
@@ -300,6 +309,7 @@ Mode mode(const Lines &items, Task &task)
     for (const Seen &partitionBest : bests)
         keepBest(best, partitionBest);
     for (size_t i = 1; i < readers.size(); ++i) {
+        readers[0].sum.add(readers[i].sum);
         mergeCounts(readers[0].direct, readers[i].direct);
         mergeCounts(readers[0].small, readers[i].small);
         mergeCounts(readers[0].large, readers[i].large);
@@ -310,5 +320,36 @@ Mode mode(const Lines &items, Task &task)
         keepBest(best, seen);
     for (const auto &[value, seen] : readers[0].large)
         keepBest(best, seen);
-    return {shown(numberAt(items, best.first)), best.count};
+    return {std::move(readers[0].sum), {shown(numberAt(items, best.first)), best.count}};
+}
+
+} // namespace
+
+Statistics computeStatistics(const Lines &items, Task &task)
+{
+    if (items.isEmpty()) {
+        const RuntimeError empty = RuntimeError::emptyList();
+        return {empty, empty};
+    }
+    try {
+        const SumAndMode result = sumAndMode(items, task);
+        return {result.sum.mean(items.size()), result.mode};
+    } catch (const RuntimeError &error) {
+        return {error, error}; // the first bad item
+    } catch (const std::bad_alloc &) {
+        // The mode's counts are gone with the exception; the mean needs none of them.
+    }
+    Outcome<ShownNumber> meanOnly = RuntimeError::outOfMemory(u"compute the mean"_s);
+    try {
+        meanOnly = mean(items, task);
+    } catch (const RuntimeError &error) {
+        meanOnly = error;
+    } catch (const std::bad_alloc &) {
+    }
+    return {std::move(meanOnly), RuntimeError::outOfMemory(u"compute the mode"_s)};
+}
+
+Mode mode(const Lines &items, Task &task)
+{
+    return valueOf(computeStatistics(items, task).mode);
 }

@@ -43,10 +43,10 @@ private Q_SLOTS:
             good += QByteArray::number(i % 37) + '.' + QByteArray::number(i % 11) + '\n';
         QVERIFY(writeList(good));
         Form1 form;
-        form.loadList();
+        QVERIFY(!load(form));
         QVERIFY(writeList(good + "oops\n"));
         Form1 faulty;
-        faulty.loadList();
+        QVERIFY(!load(faulty));
         form.show();
         faulty.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

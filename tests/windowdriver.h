@@ -5,13 +5,17 @@
 
 #include "app/form1.h"
 #include "runtime/listbox.h"
+#include "runtime/runtimeerror.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 // Makes List.txt in the working directory hold these bytes.
 [[nodiscard]] inline bool writeList(const QByteArray &bytes)
@@ -20,12 +24,27 @@
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// Loads List.txt into the window and waits for the load to end. Returns the error, if any.
+inline std::optional<RuntimeError> load(Form1 &form)
+{
+    std::optional<RuntimeError> error;
+    bool ended = false;
+    const QObject listener;
+    QObject::connect(&form, &Form1::loaded, &listener, [&ended] { ended = true; });
+    QObject::connect(&form, &Form1::loadFailed, &listener, [&](const RuntimeError &failure) {
+        error = failure;
+        ended = true;
+    });
+    form.loadList();
+    if (!QTest::qWaitFor([&ended] { return ended; }, 60'000))
+        qFatal("the load never ended");
+    return error;
+}
+
 // Loads List.txt into the window and shows it, as main() does; false if it never appears.
 [[nodiscard]] inline bool loadAndShow(Form1 &form)
 {
-    form.loadList();
-    form.show();
-    return QTest::qWaitForWindowExposed(&form);
+    return !load(form) && (form.show(), QTest::qWaitForWindowExposed(&form));
 }
 
 inline QStringList itemTexts(const ListBox &list)
@@ -36,8 +55,9 @@ inline QStringList itemTexts(const ListBox &list)
     return result;
 }
 
-// Clicks the button; when a message box comes up, notes its text and dismisses it. A message
-// that Qt would render as rich text comes back marked, since an item's text must show as typed.
+// Clicks the button and waits for the window to answer; when a message box comes up, notes its
+// text and dismisses it. A message that Qt would render as rich text comes back marked, since an
+// item's text must show as typed.
 inline QString clickAndDismiss(QPushButton *button)
 {
     QString message;
@@ -49,6 +69,9 @@ inline QString clickAndDismiss(QPushButton *button)
         }
     });
     watcher.start();
+    QSignalSpy answered(qobject_cast<Form1 *>(button->window()), &Form1::answered);
     QTest::mouseClick(button, Qt::LeftButton);
+    if (answered.isEmpty() && !answered.wait(60'000))
+        qFatal("the click was never answered");
     return message;
 }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "runtime/runtimeerror.h"
+#include "runtime/task.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QtConcurrentRun>
+
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+class QThreadPool;
+
+// The threads that run jobs. The program's own, never destroyed: at exit nothing waits for a
+// cancelled job that is still running out (a GMP call cannot look at its task).
+[[nodiscard]] QThreadPool *jobPool();
+
+// Runs work(task) off the calling thread and returns at once. When the work ends, done(outcome)
+// is called on context's thread with its result or the RuntimeError it threw, unless the task
+// has been cancelled by then: a cancelled job's result is dropped however late it comes, so
+// whoever cancels never waits for it. Nothing is called once context is gone.
+template<typename Work, typename Done>
+void startJob(QObject *context, std::shared_ptr<Task> task, Work work, Done done)
+{
+    using Result = std::invoke_result_t<Work &, Task &>;
+    using Ending = std::optional<Outcome<Result>>; // nothing when cancelled
+    auto *const watcher = new QFutureWatcher<Ending>(context);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, task, done = std::move(done)] {
+        watcher->deleteLater();
+        std::optional<Outcome<Result>> ending = watcher->future().takeResult();
+        if (ending && !task->isCancelled())
+            done(std::move(*ending));
+    });
+    watcher->setFuture(QtConcurrent::run(jobPool(), [task, work = std::move(work)]() mutable -> Ending {
+        try {
+            return Outcome<Result>(std::in_place_index<0>, work(*task));
+        } catch (const RuntimeError &error) {
+            return Outcome<Result>(std::in_place_index<1>, error);
+        } catch (const Cancelled &) {
+            return std::nullopt;
+        }
+    }));
+}

@@ -1,0 +1,56 @@
+#include "runtime/progress.h"
+
+#include "runtime/task.h"
+
+#include <QCoreApplication>
+#include <QProgressDialog>
+#include <QPushButton>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+// Long enough for a small list's work to be done before anything moves.
+constexpr auto showAfter = 250ms;
+constexpr auto updateEvery = 100ms;
+} // namespace
+
+Progress::Progress(QWidget *parent, const QString &label, std::shared_ptr<const Task> task)
+    : m_parent(parent), m_label(label), m_task(std::move(task))
+{
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, &Progress::show);
+    connect(&m_updateTimer, &QTimer::timeout, this, [this] { m_dialog->setValue(m_task->percent()); });
+    m_showTimer.start(showAfter);
+}
+
+Progress::~Progress()
+{
+    delete m_dialog; // no signal from it reaches this any more
+}
+
+QWidget *Progress::cancelButton() const
+{
+    return m_dialog ? m_dialog->findChild<QPushButton *>() : nullptr;
+}
+
+void Progress::show()
+{
+    m_dialog = new QProgressDialog(m_label, u"Cancel"_s, 0, 100, m_parent);
+    m_dialog->setWindowTitle(QCoreApplication::applicationName());
+    m_dialog->setWindowModality(Qt::NonModal);
+    m_dialog->setAutoReset(false);
+    m_dialog->setAutoClose(false);
+    m_dialog->setMinimumDuration(0);
+    m_dialog->setValue(m_task->percent());
+    // Cancel, Esc and closing the dialog all come here; queued, so that whoever hears it may
+    // delete this and the dialog.
+    connect(m_dialog, &QProgressDialog::canceled, this, &Progress::cancelled, Qt::QueuedConnection);
+    m_dialog->show();
+    m_dialog->activateWindow();
+    cancelButton()->setFocus();
+    m_updateTimer.start(updateEvery);
+    Q_EMIT shown();
+}
