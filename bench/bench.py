@@ -76,8 +76,8 @@ def clicks(folder, repeats):
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     result = json.loads(subprocess.run([CLICKS, str(repeats)], cwd=folder, capture_output=True,
                                        check=True, text=True, env=env).stdout)
-    times = {step: statistics.median(result[step]) for step in ("load", "mean", "mode", "key")}
-    stall = max(max(result[f"{step}_stall"]) for step in ("load", "mean", "mode", "key"))
+    times = {step: statistics.median(result[step]) for step in ("load", "both", "known")}
+    stall = max(max(result[f"{step}_stall"]) for step in ("load", "both", "known", "key"))
     return dict(times, stall=stall, peak_kb=result["maxrss"], label=result["label"])
 
 
@@ -133,43 +133,41 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
     baseline_mb = baseline_kb / 1024
-    print("| list | lines | MB | load ms | Mean ms | Mode ms | key search ms | longest stall ms | load+Mean+Mode ms "
-          "| reference ms | ours / reference | datamash mean+mode ms | ours / peer | start to window ms | peak MB "
-          "| peak / (3 x size + Qt) |")
+    for r in rows.values():
+        # What the user waits for: the program's own start to its window, then both results.
+        r["wait"] = max(0.0, r["shown"] - bare_shown) + r["both"]
+    print("| list | lines | MB | load ms | window to Mean and Mode ms | known result ms | longest stall ms "
+          "| load + both ms | datamash mean+mode ms | ours / peer | start to window ms | user's wait ms "
+          "| reference ms | wait / reference | peak MB | peak / (3 x size + Qt) |")
     print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for (kind, lines), r in rows.items():
-        total = r["load"] + r["mean"] + r["mode"]
+        total = r["load"] + r["both"]
         peer = r["dm_mean"] + r["dm_mode"]
         budget = 3 * r["size_mb"] + baseline_mb
-        print(f"| {kind} | {lines:,} | {r['size_mb']:.1f} | {r['load']:.0f} | {r['mean']:.1f} | {r['mode']:.1f} | {r['key']:.1f} "
-              f"| {r['stall']:.0f} | {total:.0f} | {r['reference']:.0f} | {total / r['reference']:.2f} | {peer:.0f} "
-              f"| {total / peer:.2f} | {r['shown']:.0f} | {r['maxrss_mb']:.0f} | {r['maxrss_mb'] / budget:.2f} |")
+        print(f"| {kind} | {lines:,} | {r['size_mb']:.1f} | {r['load']:.0f} | {r['both']:.0f} | {r['known']:.1f} "
+              f"| {r['stall']:.0f} | {total:.0f} | {peer:.0f} | {total / peer:.2f} | {r['shown']:.0f} | {r['wait']:.0f} "
+              f"| {r['reference']:.0f} | {r['wait'] / r['reference']:.2f} | {r['maxrss_mb']:.0f} | {r['maxrss_mb'] / budget:.2f} |")
 
     print()
     print(f"Start to window shown, 3-line list: liststats {ours_shown:.1f} ms, a bare Qt Widgets window "
           f"{bare_shown:.1f} ms: ratio {ours_shown / bare_shown:.2f}. Qt's baseline (peak memory of "
-          f"liststats on that list): {baseline_mb:.0f} MB.")
+          f"liststats on that list): {baseline_mb:.0f} MB. The user's wait is the start to the window, "
+          f"less the bare window's, and then both results.")
     print()
     print("| target | measured | met |")
     print("|---|---|---|")
+    for (kind, lines), r in rows.items():
+        print(f"| a click on a known result <= 16 ms, {kind} {lines:,} | {r['known']:.1f} ms | {mark(r['known'] <= 16)} |")
+    for (kind, lines), r in rows.items():
+        if lines >= 10_000_000:
+            ratio = r["wait"] / r["reference"]
+            print(f"| user's wait <= 1.5 x reference, {kind} {lines:,} | {ratio:.2f} | {mark(ratio <= 1.5)} |")
     for kind in ("integers", "decimals"):
         for lines in (s for s in sizes if s >= 1_000_000):
             r = rows[kind, lines]
-            ratio = (r["load"] + r["mean"] + r["mode"]) / (r["dm_mean"] + r["dm_mode"])
+            ratio = (r["load"] + r["both"]) / (r["dm_mean"] + r["dm_mode"])
             print(f"| load+Mean+Mode <= 0.5 x datamash, {kind} {lines:,} | {ratio:.2f} | {mark(ratio <= 0.5)} |")
-    if 1_000_000 in sizes:
-        for kind in ("integers", "decimals"):
-            r = rows[kind, 1_000_000]
-            print(f"| Mean click <= 50 ms, {kind} 1,000,000 | {r['mean']:.1f} ms | {mark(r['mean'] <= 50)} |")
-            print(f"| Mode click <= 150 ms, {kind} 1,000,000 | {r['mode']:.1f} ms | {mark(r['mode'] <= 150)} |")
     print(f"| start to window <= 1.2 x bare window | {ours_shown / bare_shown:.2f} | {mark(ours_shown / bare_shown <= 1.2)} |")
-    if 10_000_000 in sizes:
-        for kind in ("integers", "decimals"):
-            r = rows[kind, 10_000_000]
-            ratio = (r["load"] + r["mean"] + r["mode"]) / r["reference"]
-            print(f"| load+Mean+Mode <= 1.5 x reference, {kind} 10,000,000 | {ratio:.2f} | {mark(ratio <= 1.5)} |")
-            print(f"| Mean click <= 250 ms, {kind} 10,000,000 | {r['mean']:.1f} ms | {mark(r['mean'] <= 250)} |")
-            print(f"| Mode click <= 400 ms, {kind} 10,000,000 | {r['mode']:.1f} ms | {mark(r['mode'] <= 400)} |")
     for (kind, lines), r in rows.items():
         print(f"| longest stall of the window <= 100 ms, {kind} {lines:,} | {r['stall']:.0f} ms | {mark(r['stall'] <= 100)} |")
     if 10_000_000 in sizes:
@@ -182,7 +180,7 @@ def main():
         for small, large in zip(sizes, sizes[1:]):
             if large != 10 * small:
                 continue
-            worst = max(rows[kind, large][s] / rows[kind, small][s] for s in ("load", "mean", "mode", "shown"))
+            worst = max(rows[kind, large][s] / rows[kind, small][s] for s in ("load", "both", "shown"))
             print(f"| linear: 10x lines <= 12x time, {kind} {small:,} to {large:,} | worst step {worst:.1f}x "
                   f"| {mark(worst <= 12)} |")
 

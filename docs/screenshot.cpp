@@ -18,9 +18,17 @@ int main(int argc, char *argv[])
         return 2;
     }
     Form1 form;
+    int status = 1;
+    QObject::connect(&form, &Form1::loaded, &form, [&form] {
+        form.show();
+        form.findChild<QPushButton *>(u"Command1"_s)->click();
+    });
+    QObject::connect(&form, &Form1::answered, &form, [&] {
+        status = form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
+        QCoreApplication::exit();
+    });
+    QObject::connect(&form, &Form1::loadFailed, &app, &QCoreApplication::quit);
     form.loadList();
-    form.show();
-    form.findChild<QPushButton *>(u"Command1"_s)->click();
-    QApplication::processEvents();
-    return form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
+    QApplication::exec();
+    return status;
 }
