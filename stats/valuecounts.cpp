@@ -1,0 +1,217 @@
+#include "stats/valuecounts.h"
+
+#include <boost/unordered/unordered_flat_map.hpp>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Seen = ValueCounts::Best;
+
+// Keeps in best the more frequent of the two; of two equally frequent, the earlier.
+void keepBest(Seen &best, const Seen &seen)
+{
+    if (seen.count > best.count || (seen.count == best.count && seen.first < best.first))
+        best = seen;
+}
+
+// An exact value as a hash key. The common one packs into 64 bits, which keeps its table's
+// entries at 16 bytes: with millions of distinct values the table's size is what the time
+// goes into. Others take 16 bytes, or are written out.
+constexpr int packedDigitBits = 56;
+constexpr std::int64_t lowestPackedExponent = -64;
+bool packs(const ParsedNumber &number)
+{
+    return number.digitCount <= ParsedNumber::maxCoefficientDigits && number.coefficient >> packedDigitBits == 0
+           && number.exponent >= lowestPackedExponent && number.exponent < lowestPackedExponent + 128;
+}
+std::uint64_t packed(const ParsedNumber &number)
+{
+    return number.coefficient << 8 | std::uint64_t(number.exponent - lowestPackedExponent) << 1 | number.negative;
+}
+struct SmallValue
+{
+    std::uint64_t coefficient = 0;
+    std::int64_t scale = 0; // the power of ten, times two, plus one when negative
+    friend bool operator==(const SmallValue &, const SmallValue &) = default;
+};
+struct SmallValueHash
+{
+    size_t operator()(const SmallValue &value) const noexcept
+    {
+        return size_t(value.coefficient * 0x9E37'79B9'7F4A'7C15ULL ^ std::uint64_t(value.scale));
+    }
+};
+std::string largeValue(const ParsedNumber &number)
+{
+    std::string text = number.negative ? "-" : "";
+    for (const char c : number.significand) {
+        if (c != '.')
+            text += c;
+    }
+    return text + 'e' + std::to_string(number.exponent);
+}
+
+template<typename Key, typename Hash>
+using CountTable = boost::unordered_flat_map<Key, Seen, Hash>;
+using PackedTable = CountTable<std::uint64_t, boost::hash<std::uint64_t>>;
+
+// Counts one occurrence of key at position.
+template<typename Table>
+const Seen &countIn(Table &table, const typename Table::key_type &key, quint32 position)
+{
+    Seen &seen = table.try_emplace(key, Seen{0, position}).first->second;
+    ++seen.count;
+    seen.first = std::min(seen.first, position);
+    return seen;
+}
+
+// Adds counts of key to the table's: the sum of both, and the earlier first occurrence.
+template<typename Table>
+const Seen &mergeCount(Table &table, const typename Table::key_type &key, const Seen &seen)
+{
+    const auto [entry, inserted] = table.try_emplace(key, seen);
+    if (!inserted)
+        entry->second = {entry->second.count + seen.count, std::min(entry->second.first, seen.first)};
+    return entry->second;
+}
+template<typename Table>
+void mergeCounts(Table &into, const Table &from)
+{
+    for (const auto &[key, seen] : from)
+        mergeCount(into, key, seen);
+}
+
+constexpr int partitionBits = 9;
+constexpr size_t partitions = size_t(1) << partitionBits;
+size_t partitionOf(std::uint64_t key)
+{
+    return size_t((key * 0x9E37'79B9'7F4A'7C15ULL) >> (64 - partitionBits));
+}
+// The most distinct values a reader counts directly. Its table then takes 2 MB (16-byte
+// entries, at most 7/8 full), about what a core's cache holds: measured on a 2-core EPYC with
+// 1 MB of L2 per core, counting takes 6.5 ns an item at 65,536 distinct values, 12 ns at twice
+// as many and 30 ns at four times, where scattering and counting the partitions takes about
+// 9. All 16-bit integers fit.
+constexpr size_t directLimit = size_t(1) << 16;
+
+struct Record
+{
+    std::uint64_t key;
+    quint32 position;
+};
+
+} // namespace
+
+struct ValueCounts::Tables
+{
+    // What each reader reads: its own counts or its records, and the rarer values, which it
+    // counts itself.
+    struct Reader
+    {
+        PackedTable direct;
+        std::vector<std::vector<Record>> records = std::vector<std::vector<Record>>(partitions);
+        CountTable<SmallValue, SmallValueHash> small;
+        CountTable<std::string, boost::hash<std::string>> large;
+    };
+    std::vector<Reader> readers;
+    std::vector<PackedTable> partitioned = std::vector<PackedTable>(partitions);
+    std::vector<Seen> bests = std::vector<Seen>(partitions); // the best of each partition
+    bool scattering = false;                                 // once any reader has scattered
+    size_t share = 0; // records a reader's partition takes from a chunk, a little more than even
+
+    // The readers' direct counts move into the partitions, so that each value is counted in
+    // one place.
+    void startScattering()
+    {
+        for (Reader &reader : readers) {
+            for (const auto &[key, seen] : reader.direct) {
+                const size_t p = partitionOf(key);
+                keepBest(bests[p], mergeCount(partitioned[p], key, seen));
+            }
+            reader.direct = {};
+        }
+        scattering = true;
+    }
+};
+
+ValueCounts::ValueCounts(int readers) : m_tables(std::make_unique<Tables>())
+{
+    m_tables->readers.resize(size_t(readers));
+    m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 9 / 8;
+}
+
+ValueCounts::~ValueCounts() = default;
+
+void ValueCounts::count(int readerIndex, const ParsedNumber &number, quint32 position)
+{
+    Tables::Reader &reader = m_tables->readers[size_t(readerIndex)];
+    if (!packs(number)) {
+        if (number.digitCount <= ParsedNumber::maxCoefficientDigits)
+            countIn(reader.small, SmallValue{number.coefficient, number.exponent * 2 + number.negative}, position);
+        else
+            countIn(reader.large, largeValue(number), position);
+        return;
+    }
+    const std::uint64_t key = packed(number);
+    if (!m_tables->scattering && reader.direct.size() <= directLimit) {
+        countIn(reader.direct, key, position);
+        return;
+    }
+    if (reader.records[0].capacity() == 0) {
+        for (std::vector<Record> &records : reader.records)
+            records.reserve(m_tables->share); // so that records seldom grow
+    }
+    reader.records[partitionOf(key)].push_back({key, position});
+}
+
+void ValueCounts::countScattered(Task &task, qsizetype read)
+{
+    Tables &tables = *m_tables;
+    qsizetype scattered = 0;
+    for (const Tables::Reader &reader : tables.readers) {
+        for (const std::vector<Record> &records : reader.records)
+            scattered += qsizetype(records.size());
+    }
+    task.advance(read - scattered); // counted already
+    if (scattered == 0)
+        return;
+    if (!tables.scattering)
+        tables.startScattering();
+    forEachRange(task, qsizetype(partitions), 1, [&tables](const Range &range) {
+        for (auto p = size_t(range.begin); p < size_t(range.end); ++p) {
+            qsizetype counted = 0;
+            for (Tables::Reader &reader : tables.readers) {
+                for (const Record &record : reader.records[p])
+                    keepBest(tables.bests[p], countIn(tables.partitioned[p], record.key, record.position));
+                counted += qsizetype(reader.records[p].size());
+                reader.records[p].clear();
+            }
+            if (!range.carryOn(counted))
+                return;
+        }
+    });
+}
+
+ValueCounts::Best ValueCounts::best()
+{
+    Tables &tables = *m_tables;
+    Seen best;
+    for (const Seen &partitionBest : tables.bests)
+        keepBest(best, partitionBest);
+    Tables::Reader &first = tables.readers[0];
+    for (size_t i = 1; i < tables.readers.size(); ++i) {
+        mergeCounts(first.direct, tables.readers[i].direct);
+        mergeCounts(first.small, tables.readers[i].small);
+        mergeCounts(first.large, tables.readers[i].large);
+    }
+    for (const auto &[value, seen] : first.direct)
+        keepBest(best, seen);
+    for (const auto &[value, seen] : first.small)
+        keepBest(best, seen);
+    for (const auto &[value, seen] : first.large)
+        keepBest(best, seen);
+    return best;
+}

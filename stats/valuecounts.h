@@ -1,0 +1,49 @@
+#pragma once
+
+#include "runtime/task.h"
+#include "stats/numbers.h"
+
+#include <QtGlobal>
+
+#include <memory>
+
+// How often each value occurs among a list's items, and where first: what the mode is found
+// from. Values are told apart exactly, as ParsedNumber spells them. Several threads count at
+// once, each as a reader of its own; the counts merge exactly, in any order.
+//
+// The common value (up to 56 bits of digits, a power of ten from -64 to 63) is counted by its
+// 64-bit packed form. While a reader has seen few distinct ones, it counts them directly in a
+// table of its own that stays in the cache. Past that, one table would miss the cache on
+// nearly every item, so the reader scatters the values it reads as records among partitions
+// by hash, and after each chunk of items the partitions are counted, each in a table of its
+// own that is small enough to stay in the cache. Rarer values are counted by each reader
+// directly.
+class ValueCounts final
+{
+public:
+    // The most items counted between two calls of countScattered().
+    static constexpr qsizetype chunkItems = qsizetype(1) << 21;
+
+    explicit ValueCounts(int readers);
+    ~ValueCounts();
+    Q_DISABLE_COPY_MOVE(ValueCounts)
+
+    // Counts one item's value at its position, as reader (0 to readers - 1); one thread per reader.
+    void count(int reader, const ParsedNumber &number, quint32 position);
+    // Counts what the readers have scattered since the last call, in which they read `read`
+    // items, on the task's threads; the task's progress advances by those items as they are
+    // counted. Not while a reader counts.
+    void countScattered(Task &task, qsizetype read);
+
+    struct Best
+    {
+        quint32 count = 0;
+        quint32 first = 0; // the position where the value first occurs
+    };
+    // The most frequent value; of values equally frequent, the one that occurs first.
+    [[nodiscard]] Best best();
+
+private:
+    struct Tables;
+    std::unique_ptr<Tables> m_tables;
+};
