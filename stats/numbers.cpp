@@ -96,6 +96,8 @@ ParsedNumber parseNumber(std::string_view text) noexcept
         return refused(NumberProblem::tooLarge);
     if (order < -ParsedNumber::maxOrder)
         return refused(NumberProblem::tooSmall);
+    if (number.exponent < -ParsedNumber::maxOrder)
+        return refused(NumberProblem::tooPrecise);
     if (number.digitCount <= ParsedNumber::maxCoefficientDigits) {
         for (const char *digit = first; digit != last; ++digit) {
             if (*digit != '.')
