@@ -46,6 +46,10 @@ struct ParsedNumber
 // non-zero digits. Trailing zeros carry no value, however many: "1." and 200,000 zeros is 1.
 [[nodiscard]] ParsedNumber parseNumber(std::string_view text) noexcept;
 
+// parseNumber without its shortcut for the ordinary number (a few digits, a short exponent),
+// which must give exactly what this gives; the fuzz target checks that they agree.
+[[nodiscard]] ParsedNumber parseNumberInGeneral(std::string_view text) noexcept;
+
 // A result as it is shown: (negative ? -1 : 1) * digits * 10^exponent, with at most 15
 // significant digits and no trailing zeros in digits; zero is all zeros.
 struct ShownNumber
