@@ -8,8 +8,11 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,46 +23,100 @@ using namespace Qt::StringLiterals;
 namespace {
 // How much text is read or split between two looks at whether the load was cancelled.
 constexpr qsizetype checkBytes = qsizetype(1) << 24;
+// The least text worth a thread of its own.
+constexpr qsizetype pieceBytes = qsizetype(1) << 20;
+
+// Runs work(begin, end) for the consecutive pieces of [0, size) on the task's threads, each
+// piece cut into blocks of about checkBytes between looks at the task; counts each block's
+// bytes as progress when counted. The pieces and blocks begin where cut(at) says, from the
+// offsets of an even split: so the work on either side of a cut agrees on where it is, and
+// the result is the same whatever the number of threads.
+template<typename Cut, typename Work>
+void forEachBlock(Task &task, qsizetype size, bool counted, Cut &&cut, Work &&work)
+{
+    const qsizetype pieces = std::clamp(size / pieceBytes, qsizetype(1), qsizetype(task.threads()));
+    const auto pieceBegin = [&](qsizetype piece) { return piece == 0 ? 0 : piece == pieces ? size : cut(size * piece / pieces); };
+    forEachRange(task, pieces, 1, [&](const Range &range) {
+        for (qsizetype piece = range.begin; piece < range.end; ++piece) {
+            const qsizetype end = pieceBegin(piece + 1);
+            for (qsizetype at = pieceBegin(piece); at < end;) {
+                const qsizetype stop = end - at <= checkBytes ? end : std::min(end, cut(at + checkBytes));
+                work(piece, at, stop);
+                if (!range.carryOn(counted ? stop - at : 0))
+                    return;
+                at = stop;
+            }
+        }
+    });
+}
+
+// Whether a line end begins at text[at]: every CR does, and an LF that does not end a CR LF.
+bool endsLine(const char *text, qsizetype at)
+{
+    return text[at] == '\r' || (text[at] == '\n' && (at == 0 || text[at - 1] != '\r'));
+}
+
+// Whether [from, to) of the text ends lines with LF alone, as most files do: no CR in it, nor
+// just before it, where a CR LF would begin.
+bool onlyLf(const char *text, qsizetype from, qsizetype to)
+{
+    return std::memchr(text + from, '\r', size_t(to - from)) == nullptr && (from == 0 || text[from - 1] != '\r');
+}
+
 } // namespace
 
 Lines Lines::fromUtf8(QByteArray text, Task *task)
 {
     Q_ASSERT(text.size() <= maxBytes);
-    Lines lines;
-    char *const begin = text.data();
-    const char *const end = begin + text.size();
-    // Exactly one end per line: LF, lone CR and CR LF each end one. Most files have no CR.
-    auto lineCount = size_t(std::count(text.cbegin(), text.cend(), '\n'));
-    if (text.contains('\r')) {
-        for (const char *c = begin; c != end; ++c)
-            lineCount += *c == '\r' && (c + 1 == end || c[1] != '\n');
-    }
-    lines.m_ends.reserve(lineCount + 1);
-    adviseHugePages(lines.m_ends.data(), lines.m_ends.capacity() * sizeof(quint32));
+    Task everyCore;
+    Task &work = task ? *task : everyCore;
+    const char *const begin = text.constData();
+    const qsizetype size = text.size();
+    const auto anywhere = [](qsizetype at) { return at; };
 
-    // Drop the terminators in place, a block at a time between looks at the task: the buffer
-    // read from the file becomes the store without a second copy.
-    char *out = begin;
-    for (const char *in = begin; in != end;) {
-        const qsizetype block = std::min(checkBytes, qsizetype(end - in));
-        if (task) {
-            task->check();
-            task->advance(block);
+    // Where each piece's items begin in the list: the number of line ends in the pieces
+    // before it. Most files have no CR; then it is the number of LFs.
+    std::vector<qsizetype> firstItem(size_t(work.threads()) + 1);
+    forEachBlock(work, size, false, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
+        qsizetype ends = 0;
+        if (onlyLf(begin, from, to)) {
+            ends = qsizetype(std::count(begin + from, begin + to, '\n'));
+        } else {
+            for (qsizetype at = from; at < to; ++at)
+                ends += endsLine(begin, at);
         }
-        for (const char *const stop = in + block; in < stop; ++in) {
-            if (*in != '\n' && *in != '\r') {
-                *out++ = *in;
-                continue;
-            }
-            lines.m_ends.push_back(quint32(out - begin));
-            if (*in == '\r' && in + 1 != end && in[1] == '\n')
-                ++in;
-        }
-    }
+        firstItem[size_t(piece) + 1] += ends;
+    });
+    std::partial_sum(firstItem.cbegin(), firstItem.cend(), firstItem.begin());
     // A last line without a terminator is an item all the same.
-    if (begin != end && end[-1] != '\n' && end[-1] != '\r')
-        lines.m_ends.push_back(quint32(out - begin));
-    text.truncate(out - begin);
+    const bool unterminated = size != 0 && begin[size - 1] != '\n' && begin[size - 1] != '\r';
+    const auto count = size_t(firstItem.back() + (unterminated ? 1 : 0));
+
+    Lines lines;
+    lines.m_ends.reserve(count);
+    adviseHugePages(lines.m_ends.data(), count * sizeof(quint32));
+    lines.m_ends.resize(count, boost::container::default_init);
+    std::vector<qsizetype> found(firstItem.cbegin(), firstItem.cend() - 1);
+    forEachBlock(work, size, true, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
+        // Written at every byte and kept at each line end: no branch to mispredict on lines of
+        // varying length. Never past the piece's last end, which is the next piece's first.
+        quint32 *out = lines.m_ends.data() + found[size_t(piece)];
+        quint32 *const last = lines.m_ends.data() + firstItem[size_t(piece) + 1];
+        if (onlyLf(begin, from, to)) {
+            for (qsizetype at = from; at < to && out < last; ++at) {
+                *out = quint32(at);
+                out += begin[at] == '\n';
+            }
+        } else {
+            for (qsizetype at = from; at < to && out < last; ++at) {
+                *out = quint32(at);
+                out += endsLine(begin, at);
+            }
+        }
+        found[size_t(piece)] = out - lines.m_ends.data();
+    });
+    if (unterminated)
+        lines.m_ends.back() = quint32(size);
     lines.m_text = std::move(text);
     return lines;
 }
@@ -67,12 +124,22 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
 QByteArrayView Lines::utf8(qsizetype i) const
 {
     Q_ASSERT(i >= 0 && i < size());
-    const qsizetype begin = i == 0 ? 0 : qsizetype(m_ends[size_t(i - 1)]);
+    qsizetype begin = 0;
+    if (i != 0) {
+        const qsizetype end = m_ends[size_t(i - 1)]; // at its terminator
+        begin = end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
+    }
     return QByteArrayView(m_text).sliced(begin, qsizetype(m_ends[size_t(i)]) - begin);
 }
 
 void Lines::append(QStringView text)
 {
+    // The last item's terminator becomes LF, whatever it was: a CR before text that begins with
+    // LF would otherwise read as CR LF.
+    if (!m_ends.empty()) {
+        m_text.truncate(m_ends.back());
+        m_text.append('\n');
+    }
     m_text.append(text.toUtf8());
     Q_ASSERT(m_text.size() <= maxBytes);
     m_ends.push_back(quint32(m_text.size()));
@@ -127,10 +194,30 @@ std::optional<QByteArray> withinLimit(QByteArray text)
     return text;
 }
 
+// The UTF-8 check in pieces on the task's threads. Each piece begins where a character does
+// (never at a continuation byte, unless four follow each other, which no valid text holds), so
+// the text is valid exactly when every piece is.
+bool isValidUtf8(QByteArrayView bytes, Task &task)
+{
+    const auto characterStart = [bytes](qsizetype at) {
+        for (int step = 0; step < 3 && at < bytes.size() && (quint8(bytes[at]) & 0xC0) == 0x80; ++step)
+            ++at;
+        return at;
+    };
+    std::atomic<bool> valid = true;
+    forEachBlock(task, bytes.size(), false, characterStart, [&](qsizetype, qsizetype from, qsizetype to) {
+        if (valid.load(std::memory_order_relaxed) && !bytes.sliced(from, to - from).isValidUtf8())
+            valid.store(false, std::memory_order_relaxed);
+    });
+    return valid;
+}
+
 } // namespace
 
-std::optional<QByteArray> decodeToUtf8(QByteArray bytes)
+std::optional<QByteArray> decodeToUtf8(QByteArray bytes, Task *task)
 {
+    Task everyCore;
+    Task &work = task ? *task : everyCore;
     const bool utf16le = bytes.startsWith("\xFF\xFE");
     if (utf16le || bytes.startsWith("\xFE\xFF")) {
         QStringDecoder decoder(utf16le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
@@ -141,11 +228,11 @@ std::optional<QByteArray> decodeToUtf8(QByteArray bytes)
     }
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         bytes.remove(0, 3);
-        if (QByteArrayView(bytes).isValidUtf8())
+        if (isValidUtf8(bytes, work))
             return bytes;
         return withinLimit(QString::fromUtf8(bytes).toUtf8());
     }
-    if (QByteArrayView(bytes).isValidUtf8())
+    if (isValidUtf8(bytes, work))
         return bytes;
     return windows1252ToUtf8(bytes);
 }
@@ -223,7 +310,7 @@ Lines readLines(const QString &path, Task &task)
             throw tooLarge();
         bytes.truncate(used);
 
-        std::optional<QByteArray> text = decodeToUtf8(std::move(bytes));
+        std::optional<QByteArray> text = decodeToUtf8(std::move(bytes), &task);
         if (!text)
             throw tooLarge();
         task.setTotal(used + text->size());

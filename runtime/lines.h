@@ -6,13 +6,17 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <boost/container/vector.hpp>
+
 #include <limits>
 #include <optional>
-#include <vector>
 
-// The list's items, stored compactly: every text as UTF-8, end to end in one buffer, and where
-// each one ends. Ten million short items then cost little more than the file itself, where a
-// QString apiece would cost several times it.
+// The list's items, stored compactly: the text as UTF-8 in one buffer, line terminators and
+// all, and where each item ends. Ten million short items then cost little more than the file
+// itself, where a QString apiece would cost several times it. The next item begins after the
+// terminator at that end, which is LF, CR LF or a lone CR, and never part of an item: the
+// buffer read from the file is the store as it is, and the threads that find the ends need
+// not move any text.
 class Lines final
 {
 public:
@@ -24,7 +28,8 @@ public:
 
     // Splits already decoded UTF-8 text of at most maxBytes into lines. A line ends at LF, CR LF or a lone CR;
     // the terminator is dropped, nothing else is; a terminator at the very end adds no line.
-    // With a task, counts the bytes split as its progress and stops when it is cancelled.
+    // Runs on the task's threads (without one, on every core), counts the bytes split as its
+    // progress and throws Cancelled when it is cancelled.
     [[nodiscard]] static Lines fromUtf8(QByteArray text, Task *task = nullptr);
 
     [[nodiscard]] qsizetype size() const noexcept { return qsizetype(m_ends.size()); }
@@ -36,7 +41,9 @@ public:
 
 private:
     QByteArray m_text;
-    std::vector<quint32> m_ends; // m_ends[i] is where item i ends and item i + 1 begins
+    // m_ends[i] is where item i ends, at its terminator. Filled by several threads at once, so
+    // sized without being written first.
+    boost::container::vector<quint32> m_ends;
 };
 
 // Turns the bytes of a list file into UTF-8, losing none: UTF-16 (LE or BE) when the file starts
@@ -44,17 +51,19 @@ private:
 // mark (which is dropped; a malformed sequence becomes U+FFFD and spoils only its own line) or
 // is valid UTF-8; otherwise Windows-1252, the code page of text written on Windows, with its
 // five undefined bytes as their Latin-1 code points, so that every byte is a character. Nothing
-// when the text would be longer than Lines::maxBytes.
-[[nodiscard]] std::optional<QByteArray> decodeToUtf8(QByteArray bytes);
+// when the text would be longer than Lines::maxBytes. Checks UTF-8 on the task's threads (without
+// one, on every core) and throws Cancelled when it is cancelled.
+[[nodiscard]] std::optional<QByteArray> decodeToUtf8(QByteArray bytes, Task *task = nullptr);
 
 // Reads a whole list file into lines. Throws RuntimeError when the path cannot be opened or
 // read, is not a regular file (a folder, a pipe or a device would otherwise block or never end),
 // holds more than Lines::maxBytes (told from its size, before it is read), or does not fit in
 // memory. The path is opened as given, and named in messages by its absolute form. The task
-// follows the bytes read and split; when it is cancelled, throws Cancelled.
+// follows the bytes read and split; when it is cancelled, throws Cancelled. Runs on the task's
+// threads.
 [[nodiscard]] Lines readLines(const QString &path, Task &task);
 [[nodiscard]] inline Lines readLines(const QString &path)
 {
-    Task task(1);
+    Task task;
     return readLines(path, task);
 }

@@ -13,6 +13,7 @@ enum class NumberProblem {
     notANumber, // anything that is not a plain decimal number
     tooLarge,   // a number of 1e100001 or more, in magnitude
     tooSmall,   // a number below 1e-100000 in magnitude, but not zero
+    tooPrecise, // within those, but with a non-zero digit below 1e-100000
 };
 
 // The exact value an item's text spells: (negative ? -1 : 1) * digits * 10^exponent, where
@@ -31,7 +32,9 @@ struct ParsedNumber
     std::uint64_t coefficient = 0;
 
     static constexpr qsizetype maxCoefficientDigits = 19;
-    // Beyond this power of ten an item is refused, so that no item can make the work unbounded.
+    // Every digit of an accepted number, from its first to its last non-zero one, has a power of
+    // ten within ±maxOrder, so that no item can make the work unbounded: one holds at most
+    // 2 * maxOrder + 1 significant digits.
     static constexpr std::int64_t maxOrder = 100'000;
 };
 
@@ -39,8 +42,13 @@ struct ParsedNumber
 // with an optional fraction (".5" and "5." count), an optional exponent; "." is the decimal point
 // in every locale. Hex, "inf", "nan" and digit groupings ("1,5", "1 000") are not numbers. The
 // value is exact: "9007199254740993" is not "9007199254740992", and 1e400 and 1e-400 are numbers
-// like any other, up to the bound of maxOrder on the power of ten of the first digit.
+// like any other, within the bound of maxOrder on the powers of ten of its first and last
+// non-zero digits. Trailing zeros carry no value, however many: "1." and 200,000 zeros is 1.
 [[nodiscard]] ParsedNumber parseNumber(std::string_view text) noexcept;
+
+// parseNumber without its shortcut for the ordinary number (a few digits, a short exponent),
+// which must give exactly what this gives; the fuzz target checks that they agree.
+[[nodiscard]] ParsedNumber parseNumberInGeneral(std::string_view text) noexcept;
 
 // A result as it is shown: (negative ? -1 : 1) * digits * 10^exponent, with at most 15
 // significant digits and no trailing zeros in digits; zero is all zeros.

@@ -67,6 +67,9 @@ ParsedNumber numberAt(const Lines &items, qsizetype position)
     case NumberProblem::tooSmall:
         throw RuntimeError::conversionFailed(
             position, u"holds a number too small to compute with (below 1e-100000): \"%1\""_s.arg(excerpt(text)));
+    case NumberProblem::tooPrecise:
+        throw RuntimeError::conversionFailed(
+            position, u"holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\""_s.arg(excerpt(text)));
     }
     Q_UNREACHABLE();
 }

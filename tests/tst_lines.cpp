@@ -31,6 +31,20 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// Checks that result(text, task) is the same on two threads as on one, with text placed across
+// the point where two threads split it, at each of its bytes in turn. The load gives a thread
+// no less than 1 MiB of text.
+template<typename Result>
+void sameWhenSplit(const QByteArray &text, Result &&result)
+{
+    constexpr qsizetype half = qsizetype(1) << 20;
+    for (qsizetype shift = 0; shift <= text.size(); ++shift) {
+        const QByteArray placed = QByteArray(half - shift, 'a') + text + QByteArray(half + shift - text.size(), 'b');
+        Task one(1), two(2);
+        QCOMPARE(result(placed, two), result(placed, one));
+    }
+}
+
 } // namespace
 
 class TestLines : public QObject
@@ -63,6 +77,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(QStringList, lines);
         QCOMPARE(texts(Lines::fromUtf8(text)), lines);
+        sameWhenSplit(text, [](const QByteArray &placed, Task &task) { return texts(Lines::fromUtf8(placed, &task)); });
     }
 
     void decodes_data()
@@ -93,6 +108,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(QString::fromUtf8(decodeToUtf8(bytes).value()), text);
+        sameWhenSplit(bytes, [](const QByteArray &placed, Task &task) { return decodeToUtf8(placed, &task).value(); });
     }
 
     void appendKeepsItemsWhole()

@@ -69,6 +69,9 @@ private Q_SLOTS:
                                        << ("1" + QByteArray(300, '0') + QByteArray(9700, '3') + "e-9700");
         QTest::newRow("largest order") << "9.9e100000"_ba << ok << "99e99999"_ba;
         QTest::newRow("smallest order") << "0.001e-99997"_ba << ok << "1e-100000"_ba;
+        QTest::newRow("trailing zeros carry no value") << ("1." + QByteArray(200'000, '0')) << ok << "1e0"_ba;
+        QTest::newRow("most digits: first and last at the bounds")
+            << (QByteArray(100'001, '9') + '.' + QByteArray(100'000, '9')) << ok << (QByteArray(200'001, '9') + "e-100000");
 
         const auto empty = NumberProblem::empty;
         QTest::newRow("empty") << ""_ba << empty << QByteArray();
@@ -84,6 +87,8 @@ private Q_SLOTS:
         QTest::newRow("exponent past 64 bits") << "-1e99999999999999999999999"_ba << NumberProblem::tooLarge << QByteArray();
         QTest::newRow("order below the bound") << "1e-100001"_ba << NumberProblem::tooSmall << QByteArray();
         QTest::newRow("negative exponent past 64 bits") << "1e-99999999999999999999999"_ba << NumberProblem::tooSmall << QByteArray();
+        QTest::newRow("last digit below the bound") << ("1." + QByteArray(100'000, '0') + '1') << NumberProblem::tooPrecise << QByteArray();
+        QTest::newRow("last digit below the bound by its exponent") << "1.5e-100000"_ba << NumberProblem::tooPrecise << QByteArray();
     }
     void readsNumbers()
     {
@@ -161,6 +166,8 @@ private Q_SLOTS:
         QTest::newRow("past a double's digits") << QStringList{u"100000000000000000001"_s, u"-100000000000000000000"_s} << u"0.5"_s;
         QTest::newRow("past a double's 53 bits") << QStringList{u"9007199254740993"_s, u"-9007199254740992"_s} << u"0.5"_s;
         QTest::newRow("far apart") << QStringList{u"1e100000"_s, u"1e-100000"_s, u"-1e100000"_s} << u"3.33333333333333e-100001"_s;
+        QTest::newRow("most digits in one item") << QStringList{u"1"_s + QString(100'000, u'0') + u'.' + QString(99'999, u'0') + u'1', u"-1e100000"_s}
+                                                 << u"5e-100001"_s;
         QTest::newRow("true mean on a tie, even digit")
             << QStringList{u"1.00000000000002"_s, u"1.00000000000003"_s} << u"1.00000000000002"_s;
         QTest::newRow("true mean on a tie, odd digit")
@@ -304,6 +311,9 @@ private Q_SLOTS:
                                    << u"Line 1 holds a number too large to compute with (1e+100001 or more): \"%1\"."_s.arg(isolated(u"1e100001"_s));
         QTest::newRow("too small") << QStringList{u"1"_s, u"-1e-100001"_s} << qsizetype(1)
                                    << u"Line 2 holds a number too small to compute with (below 1e-100000): \"%1\"."_s.arg(isolated(u"-1e-100001"_s));
+        QTest::newRow("too many digits") << QStringList{u"1"_s, u"0."_s + QString(30'000'000, u'7')} << qsizetype(1)
+                                         << u"Line 2 holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\"."_s.arg(
+                                                isolated(u"0."_s + QString(38, u'7') + u'\u2026'));
         QTest::newRow("long text is shortened") << QStringList{QString(1000, u'x')} << qsizetype(0)
                                                 << u"Line 1 is not a number: \"%1\"."_s.arg(isolated(QString(40, u'x') + u'\u2026'));
         QTest::newRow("text with a percent sign") << QStringList{u"%1 %2"_s} << qsizetype(0)

@@ -1,6 +1,7 @@
-// Any text as a number: what parseNumber accepts, the C library reads as the same double; the
-// digits and exponent it finds spell that value again; and what formatNumber writes of it reads
-// back as the same shown value, within the rounding to 15 digits.
+// Any text as a number: parseNumber's shortcut for ordinary numbers finds exactly what the
+// general reading does; what it accepts, the C library reads as the same double; the digits and
+// exponent it finds spell that value again; and what formatNumber writes of it reads back as the
+// same shown value, within the rounding to 15 digits.
 
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
@@ -35,6 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
     const ParsedNumber number = parseNumber(text);
+    const ParsedNumber general = parseNumberInGeneral(text);
+    if (number.problem != general.problem || number.negative != general.negative || number.exponent != general.exponent
+        || number.digitCount != general.digitCount || number.coefficient != general.coefficient
+        || number.significand.data() != general.significand.data() || number.significand.size() != general.significand.size())
+        std::abort();
     if (number.problem == NumberProblem::empty && text.find_first_not_of(" \t") != std::string::npos)
         std::abort();
     if (number.problem != NumberProblem::none)
