@@ -4,18 +4,130 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QTextBoundaryFinder>
 
 #include <cstdio>
+#include <cstring>
 #include <new>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Enough of an item's text for the user to find it, whatever it holds: at most 40 characters,
+// cut between whole graphemes; control characters visible (NUL as U+2400, U+0085 as "[U+0085]");
+// and isolated from the sentence around it, so that right-to-left text leaves it in order.
+QString excerpt(QByteArrayView text)
+{
+    constexpr int shownGraphemes = 40;
+    constexpr qsizetype readBytes = 400; // more than 40 graphemes of any ordinary text
+    static_assert(readBytes < RuntimeError::keptTextBytes, "an error keeps more than is shown");
+    QString head = QString::fromUtf8(text.first(std::min(text.size(), readBytes)));
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, head);
+    qsizetype end = 0;
+    for (int count = 0; count < shownGraphemes && graphemes.toNextBoundary() != -1; ++count)
+        end = graphemes.position();
+    const bool shortened = end < head.size() || text.size() > readBytes;
+    head.truncate(end);
+
+    QString shown;
+    shown.reserve(head.size());
+    for (const QChar c : std::as_const(head)) {
+        const char16_t code = c.unicode();
+        if (code < 0x20)
+            shown += QChar(char16_t(0x2400 + code));
+        else if (code == 0x7F)
+            shown += QChar(u'\u2421');
+        else if (code >= 0x80 && code < 0xA0) // C1 controls have no visible symbols of their own
+            shown += u"[U+%1]"_s.arg(int(code), 4, 16, QChar(u'0')).toUpper();
+        else if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069))
+            shown += QChar(u'\uFFFD'); // a direction control would escape the isolation
+        else
+            shown += c;
+    }
+    return u'\u2068' + shown + (shortened ? u"\u2026"_s : QString()) + u'\u2069';
+}
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("RuntimeError", text);
+}
+
+QString fileReason(const RuntimeError &error)
+{
+    switch (error.reason()) {
+    case RuntimeError::Reason::folder:
+        return tr("it is a folder, not a file");
+    case RuntimeError::Reason::notRegularFile:
+        return tr("it is not a regular file but a device, a pipe or a socket");
+    case RuntimeError::Reason::tooLarge:
+        return tr("it holds more text than the list can (2 GiB)");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error.errorCode()));
+    }
+}
+
+// What is wrong with the item: %1 stands for its text.
+QString itemProblem(const RuntimeError &error)
+{
+    switch (error.reason()) {
+    case RuntimeError::Reason::numberTooLarge:
+        return tr("holds a number too large to compute with (1e+100001 or more): \"%1\"");
+    case RuntimeError::Reason::numberTooSmall:
+        return tr("holds a number too small to compute with (below 1e-100000): \"%1\"");
+    case RuntimeError::Reason::tooManyDigits:
+        return tr("holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\"");
+    default:
+        return tr("is not a number: \"%1\"");
+    }
+}
+
+QString task(const RuntimeError &error)
+{
+    switch (error.reason()) {
+    case RuntimeError::Reason::computingMean:
+        return tr("compute the mean");
+    case RuntimeError::Reason::computingMode:
+        return tr("compute the mode");
+    default:
+        return tr("read the list file \"%1\"").arg(error.path());
+    }
+}
+
+} // namespace
+
+QString errorMessage(const RuntimeError &error)
+{
+    // Each argument goes in by a single arg() of its own, so that a "%1" in an item or a path
+    // stays as typed.
+    switch (error.kind()) {
+    case RuntimeError::Kind::fileAccessFailed:
+        return tr("Cannot read the list file \"%1\": %2.").arg(error.path(), fileReason(error));
+    case RuntimeError::Kind::controlCallFailed:
+        return tr("There is no item at position %1: the list holds %2 items.")
+            .arg(QString::number(error.position()), QString::number(error.count()));
+    case RuntimeError::Kind::conversionFailed:
+        return tr("Line %1 %2.").arg(QString::number(error.position() + 1),
+                                     error.reason() == RuntimeError::Reason::blank
+                                         ? tr("is blank; it should hold a number")
+                                         : itemProblem(error).arg(excerpt(error.text())));
+    case RuntimeError::Kind::emptyList:
+        return tr("The list is empty: there is nothing to compute.");
+    case RuntimeError::Kind::outOfMemory:
+        return tr("Not enough memory to %1.").arg(task(error));
+    }
+    Q_UNREACHABLE();
+}
 
 void reportError(QWidget *parent, const RuntimeError &error)
 {
     const QString name = QCoreApplication::applicationName();
-    std::fprintf(stderr, "%s: %s\n", qPrintable(name), error.what());
+    const QString message = errorMessage(error);
+    std::fprintf(stderr, "%s: %s\n", qPrintable(name), qUtf8Printable(message));
     std::fflush(stderr);
     try {
         // Plain text: an item such as "<img src=...>" is shown as typed, never rendered.
-        QMessageBox box(QMessageBox::Critical, name, error.message(), QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Critical, name, message, QMessageBox::Ok, parent);
         box.setTextFormat(Qt::PlainText);
         box.exec();
     } catch (const std::bad_alloc &) {

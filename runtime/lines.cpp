@@ -239,11 +239,6 @@ std::optional<QByteArray> decodeToUtf8(QByteArray bytes, Task *task)
 
 namespace {
 
-QString osReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 class FileDescriptor final
 {
 public:
@@ -266,20 +261,20 @@ Lines readLines(const QString &path, Task &task)
 {
     const QString shownPath = QFileInfo(path).absoluteFilePath();
     const auto tooLarge = [&shownPath] {
-        return RuntimeError::fileAccessFailed(shownPath, u"it holds more text than the list can (2 GiB)"_s);
+        return RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::tooLarge);
     };
     // O_NONBLOCK: opening a pipe nobody writes to must not hang before we can look at what it is.
     const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
-        throw RuntimeError::fileAccessFailed(shownPath, osReason(errno));
+        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, errno);
 
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
-        throw RuntimeError::fileAccessFailed(shownPath, osReason(errno));
+        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, errno);
     if (S_ISDIR(info.st_mode))
-        throw RuntimeError::fileAccessFailed(shownPath, u"it is a folder, not a file"_s);
+        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::folder);
     if (!S_ISREG(info.st_mode))
-        throw RuntimeError::fileAccessFailed(shownPath, u"it is not a regular file but a device, a pipe or a socket"_s);
+        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::notRegularFile);
     if (info.st_size > Lines::maxBytes)
         throw tooLarge();
     task.setTotal(2 * qint64(info.st_size)); // read, then split into lines
@@ -301,7 +296,7 @@ Lines readLines(const QString &path, Task &task)
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
-                throw RuntimeError::fileAccessFailed(shownPath, osReason(errno));
+                throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, errno);
             }
             used += got;
             task.advance(got);
@@ -316,6 +311,6 @@ Lines readLines(const QString &path, Task &task)
         task.setTotal(used + text->size());
         return Lines::fromUtf8(std::move(*text), &task);
     } catch (const std::bad_alloc &) {
-        throw RuntimeError::outOfMemory(u"read the list file \"%1\""_s.arg(shownPath));
+        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, shownPath);
     }
 }

@@ -1,34 +1,54 @@
 #include "runtime/runtimeerror.h"
 
-using namespace Qt::StringLiterals;
-
-RuntimeError::RuntimeError(Kind kind, QString message, qsizetype position)
-    : m_kind(kind), m_position(position), m_message(std::move(message)), m_what(m_message.toUtf8())
+RuntimeError RuntimeError::fileAccessFailed(const QString &path, Reason reason, int errorCode)
 {
-}
-
-RuntimeError RuntimeError::fileAccessFailed(const QString &path, const QString &reason)
-{
-    return {Kind::fileAccessFailed, u"Cannot read the list file \"%1\": %2."_s.arg(path, reason)};
+    RuntimeError error(Kind::fileAccessFailed, reason);
+    error.m_path = path;
+    error.m_errorCode = errorCode;
+    return error;
 }
 
 RuntimeError RuntimeError::positionOutOfRange(qsizetype position, qsizetype count)
 {
-    return {Kind::controlCallFailed,
-            u"There is no item at position %1: the list holds %2 items."_s.arg(position).arg(count)};
+    RuntimeError error(Kind::controlCallFailed, Reason::none);
+    error.m_position = position;
+    error.m_count = count;
+    return error;
 }
 
-RuntimeError RuntimeError::conversionFailed(qsizetype position, const QString &what)
+RuntimeError RuntimeError::conversionFailed(qsizetype position, QByteArrayView text, Reason reason)
 {
-    return {Kind::conversionFailed, u"Line %1 %2."_s.arg(QString::number(position + 1), what), position};
+    RuntimeError error(Kind::conversionFailed, reason);
+    error.m_position = position;
+    error.m_text = text.first(std::min(text.size(), keptTextBytes)).toByteArray();
+    return error;
 }
 
 RuntimeError RuntimeError::emptyList()
 {
-    return {Kind::emptyList, u"The list is empty: there is nothing to compute."_s};
+    return {Kind::emptyList, Reason::none};
 }
 
-RuntimeError RuntimeError::outOfMemory(const QString &task)
+RuntimeError RuntimeError::outOfMemory(Reason doing, const QString &path)
 {
-    return {Kind::outOfMemory, u"Not enough memory to %1."_s.arg(task)};
+    RuntimeError error(Kind::outOfMemory, doing);
+    error.m_path = path;
+    return error;
+}
+
+const char *RuntimeError::what() const noexcept
+{
+    switch (m_kind) {
+    case Kind::fileAccessFailed:
+        return "the list file cannot be read";
+    case Kind::controlCallFailed:
+        return "no item at that position";
+    case Kind::conversionFailed:
+        return "an item is not a number to compute with";
+    case Kind::emptyList:
+        return "the list is empty";
+    case Kind::outOfMemory:
+        return "not enough memory";
+    }
+    return "error";
 }

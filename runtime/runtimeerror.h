@@ -1,46 +1,79 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <exception>
 #include <variant>
 
-// The program's one error type. Code that fails throws it with what a message to the user needs;
-// the window catches it at the boundary of each event and shows message() (see errorreport.h).
+// The program's one error type. Code that fails throws it with the facts of what went wrong:
+// its kind, a reason where the kind alone does not say, and where (the file's path, or the
+// item's position and text). No sentences: the error report builds the message the user sees
+// from these facts, in one place (see errorreport.h).
 class RuntimeError final : public std::exception
 {
 public:
     enum class Kind {
         fileAccessFailed,  // List.txt could not be opened or read
         controlCallFailed, // a list operation was given a position outside the list
-        conversionFailed,  // an item is not a number
+        conversionFailed,  // an item is not a number the statistics can compute with
         emptyList,         // a statistic of no items
         outOfMemory,       // a task needed more memory than there was
     };
+    enum class Reason {
+        none,
+        // Why the file could not be read.
+        systemError,    // the system's own error, errorCode()
+        folder,         // it is a folder
+        notRegularFile, // a device, a pipe or a socket
+        tooLarge,       // more text than the list holds
+        // What is wrong with an item.
+        blank,
+        notANumber,
+        numberTooLarge, // 1e100001 or more
+        numberTooSmall, // below 1e-100000, but not zero
+        tooManyDigits,  // a non-zero digit below 1e-100000
+        // What ran out of memory.
+        readingFile,
+        computingMean,
+        computingMode,
+    };
+    // The most of an item's text that an error keeps: more than any message shows of it.
+    static constexpr qsizetype keptTextBytes = 1024;
 
-    [[nodiscard]] static RuntimeError fileAccessFailed(const QString &path, const QString &reason);
+    [[nodiscard]] static RuntimeError fileAccessFailed(const QString &path, Reason reason, int errorCode = 0);
     [[nodiscard]] static RuntimeError positionOutOfRange(qsizetype position, qsizetype count);
-    // what completes "Line N ...", as in "is not a number: \"1,5\"".
-    [[nodiscard]] static RuntimeError conversionFailed(qsizetype position, const QString &what);
+    [[nodiscard]] static RuntimeError conversionFailed(qsizetype position, QByteArrayView text, Reason reason);
     [[nodiscard]] static RuntimeError emptyList();
-    // task completes "Not enough memory to ...", as in "compute the mode".
-    [[nodiscard]] static RuntimeError outOfMemory(const QString &task);
+    // path: the file being read, for readingFile.
+    [[nodiscard]] static RuntimeError outOfMemory(Reason doing, const QString &path = {});
 
     [[nodiscard]] Kind kind() const noexcept { return m_kind; }
-    // The position of the item at fault, or -1 when no one item is.
+    [[nodiscard]] Reason reason() const noexcept { return m_reason; }
+    // The position of the item at fault (or asked for), or -1 when no one item is.
     [[nodiscard]] qsizetype position() const noexcept { return m_position; }
-    // What went wrong and where, in a user's words.
-    [[nodiscard]] const QString &message() const noexcept { return m_message; }
-    [[nodiscard]] const char *what() const noexcept override { return m_what.constData(); }
+    // The list's item count, for controlCallFailed.
+    [[nodiscard]] qsizetype count() const noexcept { return m_count; }
+    // The file's path, for fileAccessFailed and readingFile.
+    [[nodiscard]] const QString &path() const noexcept { return m_path; }
+    // The item's text as UTF-8, cut after keptTextBytes, for conversionFailed.
+    [[nodiscard]] const QByteArray &text() const noexcept { return m_text; }
+    // errno, for systemError.
+    [[nodiscard]] int errorCode() const noexcept { return m_errorCode; }
+    // The kind's name, for a log.
+    [[nodiscard]] const char *what() const noexcept override;
 
 private:
-    RuntimeError(Kind kind, QString message, qsizetype position = -1);
+    RuntimeError(Kind kind, Reason reason) : m_kind(kind), m_reason(reason) { }
 
     Kind m_kind;
-    qsizetype m_position;
-    QString m_message;
-    QByteArray m_what;
+    Reason m_reason;
+    qsizetype m_position = -1;
+    qsizetype m_count = 0;
+    QString m_path;
+    QByteArray m_text;
+    int m_errorCode = 0;
 };
 
 // What work that can fail ends with: its result, or the error to report.

@@ -7,8 +7,6 @@
 #include "stats/numbers.h"
 #include "stats/valuecounts.h"
 
-#include <QTextBoundaryFinder>
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -17,61 +15,29 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Enough of an item's text for the user to find it, whatever it holds: at most 40 characters,
-// cut between whole graphemes; control characters visible (NUL as U+2400, U+0085 as "[U+0085]");
-// and isolated from the sentence around it, so that right-to-left text leaves it in order.
-QString excerpt(QByteArrayView text)
-{
-    constexpr int shownGraphemes = 40;
-    constexpr qsizetype readBytes = 400; // more than 40 graphemes of any ordinary text
-    QString head = QString::fromUtf8(text.first(std::min(text.size(), readBytes)));
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, head);
-    qsizetype end = 0;
-    for (int count = 0; count < shownGraphemes && graphemes.toNextBoundary() != -1; ++count)
-        end = graphemes.position();
-    const bool shortened = end < head.size() || text.size() > readBytes;
-    head.truncate(end);
-
-    QString shown;
-    shown.reserve(head.size());
-    for (const QChar c : std::as_const(head)) {
-        const char16_t code = c.unicode();
-        if (code < 0x20)
-            shown += QChar(char16_t(0x2400 + code));
-        else if (code == 0x7F)
-            shown += QChar(u'\u2421');
-        else if (code >= 0x80 && code < 0xA0) // C1 controls have no visible symbols of their own
-            shown += u"[U+%1]"_s.arg(int(code), 4, 16, QChar(u'0')).toUpper();
-        else if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069))
-            shown += QChar(u'\uFFFD'); // a direction control would escape the isolation
-        else
-            shown += c;
-    }
-    return u'\u2068' + shown + (shortened ? u"\u2026"_s : QString()) + u'\u2069';
-}
-
 ParsedNumber numberAt(const Lines &items, qsizetype position)
 {
     const QByteArrayView text = items.utf8(position);
     const ParsedNumber number = parseNumber(std::string_view(text.data(), size_t(text.size())));
-    switch (number.problem) {
-    case NumberProblem::none:
+    if (number.problem == NumberProblem::none)
         return number;
-    case NumberProblem::empty:
-        throw RuntimeError::conversionFailed(position, u"is blank; it should hold a number"_s);
-    case NumberProblem::notANumber:
-        throw RuntimeError::conversionFailed(position, u"is not a number: \"%1\""_s.arg(excerpt(text)));
-    case NumberProblem::tooLarge:
-        throw RuntimeError::conversionFailed(
-            position, u"holds a number too large to compute with (1e+100001 or more): \"%1\""_s.arg(excerpt(text)));
-    case NumberProblem::tooSmall:
-        throw RuntimeError::conversionFailed(
-            position, u"holds a number too small to compute with (below 1e-100000): \"%1\""_s.arg(excerpt(text)));
-    case NumberProblem::tooPrecise:
-        throw RuntimeError::conversionFailed(
-            position, u"holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\""_s.arg(excerpt(text)));
-    }
-    Q_UNREACHABLE();
+    const auto reason = [problem = number.problem] {
+        switch (problem) {
+        case NumberProblem::none:
+        case NumberProblem::notANumber:
+            break;
+        case NumberProblem::empty:
+            return RuntimeError::Reason::blank;
+        case NumberProblem::tooLarge:
+            return RuntimeError::Reason::numberTooLarge;
+        case NumberProblem::tooSmall:
+            return RuntimeError::Reason::numberTooSmall;
+        case NumberProblem::tooPrecise:
+            return RuntimeError::Reason::tooManyDigits;
+        }
+        return RuntimeError::Reason::notANumber;
+    }();
+    throw RuntimeError::conversionFailed(position, text, reason);
 }
 
 // How many items a thread reads between two looks at its task, and the fewest worth a thread.
@@ -162,14 +128,14 @@ Statistics computeStatistics(const Lines &items, Task &task)
     } catch (const std::bad_alloc &) {
         // The mode's counts are gone with the exception; the mean needs none of them.
     }
-    Outcome<ShownNumber> meanOnly = RuntimeError::outOfMemory(u"compute the mean"_s);
+    Outcome<ShownNumber> meanOnly = RuntimeError::outOfMemory(RuntimeError::Reason::computingMean);
     try {
         meanOnly = mean(items, task);
     } catch (const RuntimeError &error) {
         meanOnly = error;
     } catch (const std::bad_alloc &) {
     }
-    return {std::move(meanOnly), RuntimeError::outOfMemory(u"compute the mode"_s)};
+    return {std::move(meanOnly), RuntimeError::outOfMemory(RuntimeError::Reason::computingMode)};
 }
 
 Mode mode(const Lines &items, Task &task)

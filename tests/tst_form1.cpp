@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "runtime/errorreport.h"
 #include "runtime/job.h"
 #include "runtime/listbox.h"
 #include "runtime/progress.h"
@@ -166,7 +167,7 @@ private Q_SLOTS:
         const std::optional<RuntimeError> error = load(form);
         QVERIFY(error);
         QCOMPARE(error->kind(), RuntimeError::Kind::fileAccessFailed);
-        QVERIFY2(error->message().contains(QDir::current().absoluteFilePath(u"List.txt"_s)), qPrintable(error->message()));
+        QVERIFY2(errorMessage(*error).contains(QDir::current().absoluteFilePath(u"List.txt"_s)), qPrintable(errorMessage(*error)));
         QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->itemCount(), 0);
     }
 

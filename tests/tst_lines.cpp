@@ -1,3 +1,4 @@
+#include "runtime/errorreport.h"
 #include "runtime/lines.h"
 #include "memorylimit.h"
 #include "runtime/runtimeerror.h"
@@ -190,8 +191,8 @@ private Q_SLOTS:
             QFAIL("no error thrown");
         } catch (const RuntimeError &error) {
             QCOMPARE(error.kind(), kind == u"memory" ? RuntimeError::Kind::outOfMemory : RuntimeError::Kind::fileAccessFailed);
-            QVERIFY2(error.message().contains(path), qPrintable(error.message()));
-            QVERIFY2(error.message().contains(reason), qPrintable(error.message()));
+            QVERIFY2(errorMessage(error).contains(path), qPrintable(errorMessage(error)));
+            QVERIFY2(errorMessage(error).contains(reason), qPrintable(errorMessage(error)));
         }
     }
 };

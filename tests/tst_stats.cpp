@@ -1,3 +1,4 @@
+#include "runtime/errorreport.h"
 #include "runtime/lines.h"
 #include "runtime/runtimeerror.h"
 #include "stats/numbers.h"
@@ -288,7 +289,7 @@ private Q_SLOTS:
                 const Mode result = ::mode(lines, modeTask);
                 results << formatNumber(::mean(lines, meanTask)) << formatNumber(result.value) + u" with "_s + QString::number(result.count);
             } catch (const RuntimeError &error) {
-                results << error.message() << error.message();
+                results << errorMessage(error) << errorMessage(error);
             }
         }
         QCOMPARE(results[3], mode);
@@ -345,7 +346,7 @@ private Q_SLOTS:
             } catch (const RuntimeError &error) {
                 QCOMPARE(error.kind(), RuntimeError::Kind::conversionFailed);
                 QCOMPARE(error.position(), position);
-                QCOMPARE(error.message(), message);
+                QCOMPARE(errorMessage(error), message);
             }
         }
     }
