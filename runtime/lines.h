@@ -62,8 +62,3 @@ private:
 // follows the bytes read and split; when it is cancelled, throws Cancelled. Runs on the task's
 // threads.
 [[nodiscard]] Lines readLines(const QString &path, Task &task);
-[[nodiscard]] inline Lines readLines(const QString &path)
-{
-    Task task;
-    return readLines(path, task);
-}

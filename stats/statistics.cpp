@@ -62,6 +62,9 @@ bool readRange(const Lines &items, qsizetype offset, const Range &range, Use &&u
 
 } // namespace
 
+namespace {
+
+// The sum only: what the mean needs when counting for the mode has run out of memory.
 ShownNumber mean(const Lines &items, Task &task)
 {
     if (items.isEmpty())
@@ -78,8 +81,6 @@ ShownNumber mean(const Lines &items, Task &task)
         sums[0].add(sums[i]);
     return sums[0].mean(items.size());
 }
-
-namespace {
 
 struct SumAndMode
 {
@@ -136,9 +137,4 @@ Statistics computeStatistics(const Lines &items, Task &task)
     } catch (const std::bad_alloc &) {
     }
     return {std::move(meanOnly), RuntimeError::outOfMemory(RuntimeError::Reason::computingMode)};
-}
-
-Mode mode(const Lines &items, Task &task)
-{
-    return valueOf(computeStatistics(items, task).mode);
 }

@@ -2,6 +2,7 @@
 // message, and stays open.
 
 #include "app/form1.h"
+#include "testhelpers.h"
 #include "windowdriver.h"
 
 #include <QDir>
@@ -14,19 +15,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString isolated(const QString &text)
-{
-    return u'\u2068' + text + u'\u2069';
-}
-
 QString notANumber(int line, const QString &text)
 {
-    return u"Line %1 is not a number: \"%2\"."_s.arg(line).arg(isolated(text));
+    return u"Line %1 is not a number: \"%2\"."_s.arg(QString::number(line), isolated(text));
 }
 
 QString tooLarge(int line, const QString &text)
 {
-    return u"Line %1 holds a number too large to compute with (1e+100001 or more): \"%2\"."_s.arg(line).arg(isolated(text));
+    return u"Line %1 holds a number too large to compute with (1e+100001 or more): \"%2\"."_s.arg(QString::number(line), isolated(text));
 }
 
 const QString emptyList = u"The list is empty: there is nothing to compute."_s;

@@ -126,7 +126,8 @@ private Q_SLOTS:
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(u"List.txt"_s);
         writeFile(path, "\xFF\xFE" "1\0\r\0\n\0" "2\0"_ba);
-        QCOMPARE(texts(readLines(path)), (QStringList{u"1"_s, u"2"_s}));
+        Task task;
+        QCOMPARE(texts(readLines(path, task)), (QStringList{u"1"_s, u"2"_s}));
     }
 
     void readsManyLines()
@@ -138,7 +139,8 @@ private Q_SLOTS:
         for (int i = 0; i < 100'000; ++i)
             bytes += QByteArray::number(i - 50'000) + "\r\n";
         writeFile(path, bytes);
-        const Lines lines = readLines(path);
+        Task task;
+        const Lines lines = readLines(path, task);
         QCOMPARE(lines.size(), 100'000);
         QCOMPARE(lines.text(0), u"-50000"_s);
         QCOMPARE(lines.text(99'999), u"49999"_s);
@@ -187,7 +189,8 @@ private Q_SLOTS:
             std::optional<MemoryLimit> limit;
             if (kind == u"memory")
                 limit.emplace(16 << 20);
-            (void)readLines(path);
+            Task task;
+            (void)readLines(path, task);
             QFAIL("no error thrown");
         } catch (const RuntimeError &error) {
             QCOMPARE(error.kind(), kind == u"memory" ? RuntimeError::Kind::outOfMemory : RuntimeError::Kind::fileAccessFailed);

@@ -5,6 +5,7 @@
 #include "runtime/lines.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
+#include "testhelpers.h"
 
 #include <QFile>
 #include <QProcess>
@@ -129,8 +130,8 @@ private Q_SLOTS:
             Lines lines;
             for (const QString &item : lists[i])
                 lines.append(item);
-            const Mode result = mode(lines);
-            const QString ours = formatNumber(mean(lines)) + u'|' + formatNumber(result.value) + u" with "_s
+            const Mode result = modeOf(lines);
+            const QString ours = formatNumber(meanOf(lines)) + u'|' + formatNumber(result.value) + u" with "_s
                                  + QString::number(result.count);
             QVERIFY2(ours == expected[i],
                      qPrintable(u"list %1 (%2): ours %3, Python's %4"_s.arg(i).arg(lists[i].join(u' ').left(200), ours, expected[i])));

@@ -3,6 +3,7 @@
 #include "runtime/runtimeerror.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
+#include "testhelpers.h"
 
 #include <QTest>
 
@@ -13,25 +14,11 @@ Q_DECLARE_METATYPE(NumberProblem)
 
 namespace {
 
-Lines linesOf(const QStringList &texts)
-{
-    Lines lines;
-    for (const QString &text : texts)
-        lines.append(text);
-    return lines;
-}
-
-// An item's text as an error message quotes it: isolated from the sentence's direction.
-QString isolated(const QString &text)
-{
-    return u'\u2068' + text + u'\u2069';
-}
-
 using Placed = QList<std::pair<qsizetype, QByteArray>>; // items' positions and texts
 
 QString modeText(const QStringList &items)
 {
-    const Mode result = mode(linesOf(items));
+    const Mode result = modeOf(linesOf(items));
     return formatNumber(result.value) + u" with "_s + QString::number(result.count);
 }
 
@@ -140,7 +127,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, item);
         QFETCH(QString, text);
-        QCOMPARE(formatNumber(mean(linesOf({item}))), text);
+        QCOMPARE(formatNumber(meanOf(linesOf({item}))), text);
         QCOMPARE(modeText({item}), text + u" with 1"_s);
     }
 
@@ -183,7 +170,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, items);
         QFETCH(QString, mean);
-        QCOMPARE(formatNumber(::mean(linesOf(items))), mean);
+        QCOMPARE(formatNumber(meanOf(linesOf(items))), mean);
     }
 
     void meanOfManyTenths()
@@ -191,7 +178,7 @@ private Q_SLOTS:
         Lines lines;
         for (int i = 0; i < 1'000'000; ++i)
             lines.append(u"0.1");
-        QCOMPARE(formatNumber(::mean(lines)), u"0.1"_s);
+        QCOMPARE(formatNumber(meanOf(lines)), u"0.1"_s);
     }
 
     void computesMode_data()
@@ -233,7 +220,7 @@ private Q_SLOTS:
         for (int i = 0; i < 300'000; ++i)
             lines.append(QString::number(i * 0.001, 'f', 3));
         lines.append(u"150");
-        const Mode result = mode(lines);
+        const Mode result = modeOf(lines);
         QCOMPARE(formatNumber(result.value), u"150"_s);
         QCOMPARE(result.count, 2);
     }
@@ -285,9 +272,8 @@ private Q_SLOTS:
         QStringList results;
         for (const int threads : {1, 4}) {
             try {
-                Task meanTask(threads), modeTask(threads);
-                const Mode result = ::mode(lines, modeTask);
-                results << formatNumber(::mean(lines, meanTask)) << formatNumber(result.value) + u" with "_s + QString::number(result.count);
+                const Mode result = modeOf(lines, threads);
+                results << formatNumber(meanOf(lines, threads)) << formatNumber(result.value) + u" with "_s + QString::number(result.count);
             } catch (const RuntimeError &error) {
                 results << errorMessage(error) << errorMessage(error);
             }
@@ -339,9 +325,9 @@ private Q_SLOTS:
         for (const bool ofMean : {true, false}) {
             try {
                 if (ofMean)
-                    (void)mean(linesOf(items));
+                    (void)meanOf(linesOf(items));
                 else
-                    (void)mode(linesOf(items));
+                    (void)modeOf(linesOf(items));
                 QFAIL("no error thrown");
             } catch (const RuntimeError &error) {
                 QCOMPARE(error.kind(), RuntimeError::Kind::conversionFailed);
@@ -353,8 +339,8 @@ private Q_SLOTS:
 
     void reportsAnEmptyList()
     {
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, (void)mean(Lines()));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, (void)mode(Lines()));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, (void)meanOf(Lines()));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, (void)modeOf(Lines()));
     }
 };
 

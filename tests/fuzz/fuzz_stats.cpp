@@ -8,6 +8,7 @@
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
+#include "tests/testhelpers.h"
 
 #include <gmpxx.h>
 
@@ -80,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const bool ofMean : {true, false}) {
         try {
             if (ofMean) {
-                const ShownNumber m = mean(items);
+                const ShownNumber m = meanOf(items);
                 if (firstBad >= 0 || values.empty())
                     std::abort();
                 mpq_class sum;
@@ -89,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 if (exactValue(m) != rounded(sum / mpq_class(static_cast<unsigned long>(values.size()))))
                     std::abort();
             } else {
-                const Mode result = mode(items);
+                const Mode result = modeOf(items);
                 if (firstBad >= 0 || values.empty())
                     std::abort();
                 std::map<mpq_class, qsizetype> counts;
