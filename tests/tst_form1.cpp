@@ -47,41 +47,6 @@ private Q_SLOTS:
     }
     void cleanup() { QFile::remove(u"List.txt"_s); }
 
-    void shouldPlaceControls_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("className");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QRect>("geometry");
-
-        QTest::newRow("List1") << u"List1"_s << u"ListBox"_s << QString() << QRect(8, 8, 113, 199);
-        QTest::newRow("Command1") << u"Command1"_s << u"QPushButton"_s << u"Mean"_s << QRect(224, 8, 81, 33);
-        QTest::newRow("Command2") << u"Command2"_s << u"QPushButton"_s << u"Mode"_s << QRect(224, 56, 81, 33);
-        QTest::newRow("Command3") << u"Command3"_s << u"QPushButton"_s << u"Done"_s << QRect(224, 176, 81, 33);
-        QTest::newRow("Label1") << u"Label1"_s << u"QLabel"_s << QString() << QRect(136, 104, 169, 57);
-    }
-    void shouldPlaceControls()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, className);
-        QFETCH(QString, text);
-        QFETCH(QRect, geometry);
-
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto *const control = form.findChild<QWidget *>(name);
-        QVERIFY(control);
-        QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
-        QCOMPARE(control->geometry(), geometry);
-        QCOMPARE(control->property("text").toString(), text);
-
-        // Resizing the window moves and resizes nothing.
-        form.resize(640, 480);
-        QTRY_COMPARE(form.size(), QSize(640, 480));
-        QCOMPARE(control->geometry(), geometry);
-    }
-
     void shouldStartAsAnEmptyWindowWithFocusOnTheList()
     {
         Form1 form;
@@ -375,18 +340,6 @@ private Q_SLOTS:
         });
         QTimer::singleShot(10'000, qApp, [] { QCoreApplication::exit(99); });
         QCOMPARE(QApplication::exec(), 0);
-    }
-
-    void shouldEndWhenTheWindowCloses()
-    {
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
-        QTimer::singleShot(0, &form, &QWidget::close);
-        QTimer::singleShot(10'000, qApp, [] { QCoreApplication::exit(99); });
-        QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(lastClosed.count(), 1);
     }
 };
 

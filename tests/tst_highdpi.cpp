@@ -28,28 +28,41 @@ private Q_SLOTS:
         QCOMPARE(rendered.deviceIndependentSize(), QSizeF(312, 213));
     }
 
-    void shouldScaleEveryControl_data()
+    // Each control where the layout puts it, in device-independent pixels, rendered with the
+    // scale's device pixels; resizing the window moves and resizes nothing.
+    void shouldPlaceEveryControl_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QRect>("geometry");
-        QTest::newRow("List1") << u"List1"_s << QRect(8, 8, 113, 199);
-        QTest::newRow("Command1") << u"Command1"_s << QRect(224, 8, 81, 33);
-        QTest::newRow("Command2") << u"Command2"_s << QRect(224, 56, 81, 33);
-        QTest::newRow("Command3") << u"Command3"_s << QRect(224, 176, 81, 33);
-        QTest::newRow("Label1") << u"Label1"_s << QRect(136, 104, 169, 57);
+        QTest::newRow("List1") << u"List1"_s << u"ListBox"_s << QString() << QRect(8, 8, 113, 199);
+        QTest::newRow("Command1") << u"Command1"_s << u"QPushButton"_s << u"Mean"_s << QRect(224, 8, 81, 33);
+        QTest::newRow("Command2") << u"Command2"_s << u"QPushButton"_s << u"Mode"_s << QRect(224, 56, 81, 33);
+        QTest::newRow("Command3") << u"Command3"_s << u"QPushButton"_s << u"Done"_s << QRect(224, 176, 81, 33);
+        QTest::newRow("Label1") << u"Label1"_s << u"QLabel"_s << QString() << QRect(136, 104, 169, 57);
     }
-    void shouldScaleEveryControl()
+    void shouldPlaceEveryControl()
     {
         QFETCH(QString, name);
+        QFETCH(QString, className);
+        QFETCH(QString, text);
         QFETCH(QRect, geometry);
         Form1 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QWidget *const control = form.findChild<QWidget *>(name);
+        QVERIFY(control);
+        QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
+        QCOMPARE(control->property("text").toString(), text);
         QCOMPARE(control->geometry(), geometry);
         const QPixmap rendered = control->grab();
         QCOMPARE(rendered.size(), geometry.size() * m_scale);
         QCOMPARE(rendered.devicePixelRatio(), m_scale);
+
+        form.resize(640, 480);
+        QTRY_COMPARE(form.size(), QSize(640, 480));
+        QCOMPARE(control->geometry(), geometry);
     }
 };
 
