@@ -101,24 +101,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("selected");
-        QTest::newRow("a letter, either case") << u"b"_s << 1;
-        QTest::newRow("more letters go on from there") << u"bl"_s << 2;
-        QTest::newRow("one letter again steps on") << u"bb"_s << 2;
-        QTest::newRow("and wraps around") << u"bbb"_s << 1;
-        QTest::newRow("beyond ASCII") << u"\u00E9c"_s << 4;
-        QTest::newRow("no item starts so") << u"z"_s << -1;
+        QTest::addColumn<int>("before"); // rows of "-" before the items
+        QTest::newRow("a letter, either case") << u"b"_s << 1 << 0;
+        QTest::newRow("more letters go on from there") << u"bl"_s << 2 << 0;
+        QTest::newRow("one letter again steps on") << u"bb"_s << 2 << 0;
+        QTest::newRow("and wraps around") << u"bbb"_s << 1 << 0;
+        QTest::newRow("beyond ASCII") << u"\u00E9c"_s << 4 << 0;
+        QTest::newRow("no item starts so") << u"z"_s << -1 << 0;
+        QTest::newRow("a long list, searched off the window's thread") << u"bl"_s << 100'002 << 100'000;
     }
     void shouldSelectTheNextItemStartingWithWhatIsTyped()
     {
         QFETCH(QString, typed);
         QFETCH(int, selected);
+        QFETCH(int, before);
         ListBox list;
-        list.setItems(Lines::fromUtf8("apple\nBanana\nblueberry\ncherry\n\xC3\xA9" "clair\n"_ba));
+        list.setItems(Lines::fromUtf8(QByteArray("-\n").repeated(before) + "apple\nBanana\nblueberry\ncherry\n\xC3\xA9" "clair\n"_ba));
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         for (const QChar c : typed) // as key presses deliver them, in quick succession
             list.keyboardSearch(QString(c));
-        QCOMPARE(list.selectedIndex(), selected);
+        QTRY_COMPARE(list.selectedIndex(), selected);
     }
 
     void shouldSelectTheRowUnderTheMouse()
