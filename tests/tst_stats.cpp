@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <clocale>
 
 using namespace Qt::StringLiterals;
 
@@ -41,6 +42,9 @@ class TestStats : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The environment's language and number format, as the program (through QApplication) has.
+    void initTestCase() { std::setlocale(LC_ALL, ""); }
+
     void readsNumbers_data()
     {
         QTest::addColumn<QByteArray>("text");
