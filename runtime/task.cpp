@@ -1,4 +1,5 @@
 #include "runtime/task.h"
+#include "runtime/cpus.h"
 
 #include <QSemaphore>
 #include <QThreadPool>
@@ -22,7 +23,7 @@ QThreadPool *rangePool()
 } // namespace
 
 Task::Task(int threads)
-    : m_threads(threads > 0 ? threads : std::max(1, int(std::thread::hardware_concurrency())))
+    : m_threads(threads > 0 ? threads : usableCpuCount())
 {
 }
 

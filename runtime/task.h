@@ -11,7 +11,7 @@
 class Task final
 {
 public:
-    // threads: how many the work may run on at once; 0 means every core.
+    // threads: how many the work may run on at once; 0 means one per CPU this process may use.
     explicit Task(int threads = 0);
     Q_DISABLE_COPY_MOVE(Task)
 

@@ -9,11 +9,17 @@
 #                             accessibility bus, a session bus, openbox, Xvfb, xdotool)
 set -euo pipefail
 
+# The usage above, from this file's comment.
+usage() { sed -n '/^#   scripts\/setup.sh/,/^set /s/^# //p' "$0"; }
+
 packages=(g++ make cmake pkg-config qt6-base-dev libgmp-dev)
-case "${1:-}" in
-    --test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
-    --bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
-    --screen-reader) packages+=(xvfb xdotool orca openbox at-spi2-core dbus) ;;
+case "$#:${1:-}" in
+    0:) ;;
+    1:--test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
+    1:--bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
+    1:--screen-reader) packages+=(xvfb xdotool orca openbox at-spi2-core dbus) ;;
+    1:-h | 1:--help) usage; exit 0 ;;
+    *) echo "scripts/setup.sh: unknown option \"$*\"; it takes one of these, or none:" >&2; usage >&2; exit 2 ;;
 esac
 
 missing=()

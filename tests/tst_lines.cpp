@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <clocale>
+#include <cstring>
 #include <optional>
 
 #include <sys/stat.h>
@@ -53,6 +56,9 @@ class TestLines : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The environment's language and number format, as the program (through QApplication) has.
+    void initTestCase() { std::setlocale(LC_ALL, ""); }
+
     void splitsLines_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -150,11 +156,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << u"missing"_s << u"No such file or directory"_s;
+        QTest::newRow("missing") << u"missing"_s << QString::fromLocal8Bit(std::strerror(ENOENT));
         QTest::newRow("folder") << u"folder"_s << u"it is a folder"_s;
         QTest::newRow("pipe with no writer") << u"fifo"_s << u"not a regular file"_s;
         QTest::newRow("endless device") << u"device"_s << u"not a regular file"_s;
-        QTest::newRow("unreadable") << u"unreadable"_s << u"Permission denied"_s;
+        QTest::newRow("unreadable") << u"unreadable"_s << QString::fromLocal8Bit(std::strerror(EACCES));
         QTest::newRow("larger than memory, refused from its size") << u"huge"_s << u"more text than the list can"_s;
         QTest::newRow("more than memory allows") << u"memory"_s << u"Not enough memory to read the list file"_s;
     }

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 #include <sys/stat.h>
@@ -154,7 +156,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << u"missing"_s << u"No such file or directory"_s;
+        // In the language the program speaks too: QCoreApplication has set the locale.
+        QTest::newRow("missing") << u"missing"_s << QString::fromLocal8Bit(std::strerror(ENOENT));
         QTest::newRow("folder") << u"folder"_s << u"it is a folder"_s;
         QTest::newRow("pipe") << u"fifo"_s << u"not a regular file"_s;
         QTest::newRow("device") << u"device"_s << u"not a regular file"_s;

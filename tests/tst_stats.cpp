@@ -1,3 +1,4 @@
+#include "runtime/cpus.h"
 #include "runtime/errorreport.h"
 #include "runtime/lines.h"
 #include "runtime/runtimeerror.h"
@@ -7,6 +8,9 @@
 
 #include <QTest>
 
+#include <clocale>
+
+#include <sched.h>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +33,9 @@ class TestStats : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The environment's language and number format, as the program (through QApplication) has.
+    void initTestCase() { std::setlocale(LC_ALL, ""); }
+
     void readsNumbers_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -280,6 +287,43 @@ private Q_SLOTS:
         }
         QCOMPARE(results[3], mode);
         QCOMPARE(results.mid(2), results.first(2));
+    }
+
+    // The work starts no more threads than the CPUs this process may run on (taskset, a
+    // container's cpuset); on one CPU, one.
+    void usesOnlyTheCpusItMayRunOn()
+    {
+        cpu_set_t allowed;
+        QCOMPARE(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+        QVERIFY(Task().threads() <= CPU_COUNT(&allowed));
+        std::size_t first = 0;
+        while (!CPU_ISSET(first, &allowed))
+            ++first;
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(first, &one);
+        QCOMPARE(sched_setaffinity(0, sizeof one, &one), 0);
+        const int threads = Task().threads();
+        QCOMPARE(sched_setaffinity(0, sizeof allowed, &allowed), 0);
+        QCOMPARE(threads, 1);
+    }
+
+    // A cgroup v2 quota, as a container's --cpus sets it.
+    void readsACpuQuota_data()
+    {
+        QTest::addColumn<QByteArray>("cpuMax");
+        QTest::addColumn<int>("cpus"); // 0: no quota
+        QTest::newRow("no quota") << "max 100000\n"_ba << 0;
+        QTest::newRow("one CPU") << "100000 100000\n"_ba << 1;
+        QTest::newRow("a fraction is used too") << "150000 100000\n"_ba << 2;
+        QTest::newRow("less than one CPU") << "20000 100000\n"_ba << 1;
+        QTest::newRow("unreadable") << "100000"_ba << 0;
+    }
+    void readsACpuQuota()
+    {
+        QFETCH(QByteArray, cpuMax);
+        QFETCH(int, cpus);
+        QCOMPARE(cpusOfQuota(cpuMax).value_or(0), cpus);
     }
 
     void reportsTheFirstBadItem_data()
