@@ -14,9 +14,8 @@ QVariant ItemModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    // A screen reader speaks the item with its position, so that equal items sound different.
-    if (role == Qt::AccessibleTextRole)
-        return QStringLiteral("%1, %2 of %3").arg(data(index, Qt::DisplayRole).toString()).arg(index.row() + 1).arg(rowCount());
+    // No AccessibleTextRole: an item's accessible name is the text shown, as braille displays and
+    // automation expect; a screen reader adds the position by its user's own setting.
     if (role != Qt::DisplayRole)
         return {};
     const QByteArrayView line = m_lines->utf8(index.row());

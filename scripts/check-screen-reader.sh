@@ -3,7 +3,9 @@
 # Orca says after each key, from its debug log (every utterance is logged; no sound device is
 # needed). Everything runs privately and is stopped by process id: a virtual X server (Xvfb), a
 # session bus, the accessibility bus, the openbox window manager, Orca, the program. Keys are
-# typed with xdotool. Prints the transcript; exits non-zero when something expected was not said.
+# typed with xdotool. All of it twice: with Orca's setting that speaks an item's position off
+# (its default), then on. Prints the transcripts; exits non-zero when something expected was not
+# said, or an item was spoken with a position it should not have, or twice.
 #   scripts/check-screen-reader.sh          (installs what it needs with apt-get, builds "default")
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,17 +17,20 @@ cmake --build --preset default -j "$(nproc)" >/dev/null
 
 work=$(mktemp -d)
 pids=()
+stop() {
+    kill "$1" 2>/dev/null || return 0
+    # Orca may not end on SIGTERM without a speech server.
+    for _ in $(seq 20); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+# Stops the last process started.
+stop_last() {
+    stop "${pids[-1]}"
+    unset 'pids[-1]'
+}
 stop_all() {
-    local pid
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        pid=${pids[i]}
-        kill "$pid" 2>/dev/null || continue
-        # Orca may not end on SIGTERM without a speech server.
-        for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    pids=()
+    while ((${#pids[@]})); do stop_last; done
 }
 trap 'stop_all; rm -rf "$work"' EXIT
 # Starts a command in the background with its output in $work/NAME.log.
@@ -36,7 +41,9 @@ run() {
     pids+=($!)
 }
 
-export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime
+# A private home, so that Orca's settings (under XDG_DATA_HOME) are this script's own.
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_DATA_HOME=$work/home/.local/share \
+    XDG_CONFIG_HOME=$work/home/.config
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 for ((display = 90; display < 190; display++)); do
     [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]] || break
@@ -52,8 +59,6 @@ DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 export DBUS_SESSION_BUS_ADDRESS
 run atspi /usr/libexec/at-spi-bus-launcher --launch-immediately
 run openbox openbox
-log=$work/orca-debug.log
-run orca orca --debug-file="$log"
 
 # Waits until Orca has said all it will: its log has not grown for a second (at most 10 s).
 settle() {
@@ -69,67 +74,131 @@ settle() {
         sleep 0.25
     done
 }
-# What is to be heard, in order: the step and an extended regular expression that one utterance
-# matches. Orca 43 (Debian 12) and 48 (Debian 13) word some things differently.
+# day: a time of day, HH:MM:SS.ffffff as Orca's log gives it, in microseconds; micros: the same
+# since the check began.
+# Orca writes its log through a buffer, so what it said after a key is told by the time it was
+# said, not by where the log stood when the key was typed.
+day() {
+    local h m s f
+    IFS=':.' read -r h m s f <<<"$1"
+    echo $((((10#$h * 60 + 10#$m) * 60 + 10#$s) * 1000000 + 10#${f:0:6}))
+}
+began=$(day "$(date +%H:%M:%S.%6N)")
+micros() {
+    local t=$(($(day "$1") - began))
+    echo $((t < 0 ? t + 86400000000 : t)) # past midnight
+}
+# When each key was typed and each program started: what Orca says after one belongs to it.
+marks=()
+mark() { marks+=("$(micros "$(date +%H:%M:%S.%6N)")"); }
+# What is to be heard, in order. hear: the step and an extended regular expression that one
+# utterance matches (Orca 43 on Debian 12 and 48 on Debian 13 word some things differently).
+# item: the step, the item's text (a regular expression) and its position "N of M"; what Orca
+# says after the step's key, up to the next, must hold the item once, and its position once if
+# Orca is to speak positions, or else none.
 expected=()
-hear() { expected+=("$1|$2"); }
+hear() { expected+=("say|$1|$2"); }
+item() { expected+=("item|$1|$2|$3|$((${#marks[@]} - 1))"); }
 key() {
+    mark
     xdotool key --clearmodifiers "$1"
     settle
 }
 start_program() {
+    mark
     mkdir -p "$work/$1" && printf '%b' "$2" >"$work/$1/List.txt"
     (cd "$work/$1" && QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec "$repo/build/default/liststats") >"$work/$1.log" 2>&1 &
     pids+=($!)
     sleep 1
     settle
 }
-for _ in $(seq 100); do grep -qF 'SPEECH OUTPUT' "$log" 2>/dev/null && break; sleep 0.1; done
-settle
 
-# One session on the list 1, 2, 2, 3, and one on a list with "abc" on line 3.
-start_program numbers '1\n2\n2\n3\n'
-hear 'start: the window' '^Form1 frame'
-hear 'start: the list' 'List with 4 items'
-key Tab && hear 'Tab' '^Mean (push )?button'
-key space && hear 'Space on Mean: the result' 'Mean: 2\.?$'
-key Tab && hear 'Tab' '^Mode (push )?button'
-key space && hear 'Space on Mode: the result' 'Mode: 2 with 2 ocurrances\.?$'
-key Tab && hear 'Tab' '^Done (push )?button'
-key Tab && hear 'Tab to the result' '^Mode: 2 with 2 ocurrances (label|The latest result)'
-for _ in 1 2 3 4; do key shift+Tab; done
-hear 'Shift+Tab back to the list: the selected item and where' '^3, 4 of 4'
-key Up && hear 'Up' '^2, 3 of 4'
-key Up && hear 'Up: an equal item, told apart' '^2, 2 of 4'
-program=${pids[-1]}
-kill "$program" && wait "$program" 2>/dev/null || true
-unset 'pids[-1]'
+# Runs Orca with its position setting (enablePositionSpeaking) off or on, false or true, through
+# two sessions: one on the list 1, 2, 2, 3, one on a list with "abc" on line 3. Then compares what
+# it said with what was expected, and counts the failures in $failures.
+listen() {
+    positions=$1 log=$work/orca-$1.log expected=() marks=()
+    mkdir -p "$XDG_DATA_HOME/orca"
+    printf '{"general": {"enablePositionSpeaking": %s}, "pronunciations": {}, "keybindings": {},
+ "profiles": {"default": {"profile": ["Default", "default"], "enablePositionSpeaking": %s}}}\n' \
+        "$positions" "$positions" >"$XDG_DATA_HOME/orca/user-settings.conf"
+    run orca orca --debug-file="$log"
+    for _ in $(seq 100); do grep -qF 'SPEECH OUTPUT' "$log" 2>/dev/null && break; sleep 0.1; done
+    settle
 
-start_program faulty '1\n2\nabc\n4\n'
-hear 'start' 'List with 4 items'
-key Tab && hear 'Tab' '^Mean (push )?button'
-key space && hear 'Space on Mean: an alert' 'alert'
-hear 'Space on Mean: the message' 'Line 3 is not a number'
-key Return && hear 'Return: back on the button' '^Mean (push )?button'
-key shift+Tab && hear 'Shift+Tab to the list: the bad item, selected' '^abc, 3 of 4'
-stop_all
+    start_program numbers '1\n2\n2\n3\n'
+    hear 'start: the window' '^Form1 frame'
+    hear 'start: the list' 'List with 4 items'
+    key Tab && hear 'Tab' '^Mean (push )?button'
+    key space && hear 'Space on Mean: the result' 'Mean: 2\.?$'
+    key Tab && hear 'Tab' '^Mode (push )?button'
+    key space && hear 'Space on Mode: the result' 'Mode: 2 with 2 ocurrances\.?$'
+    key Tab && hear 'Tab' '^Done (push )?button'
+    key Tab && hear 'Tab to the result' '^Mode: 2 with 2 ocurrances (label|The latest result)'
+    for _ in 1 2 3 4; do key shift+Tab; done
+    item 'Shift+Tab back to the list: the selected item' 3 '4 of 4'
+    key Up && item 'Up' 2 '3 of 4'
+    key Up && item 'Up: an equal item' 2 '2 of 4'
+    stop_last
 
-mapfile -t said < <(grep -F 'SPEECH OUTPUT' "$log" | sed -E "s/^.*SPEECH OUTPUT: '//; s/' ?\{.*\}$//")
-echo "What Orca said:"
-printf '  %s\n' "${said[@]}" | grep -vE "^  (tab|space|left shift|return|Up) ?$" || true
-failures=0 at=0
-for item in "${expected[@]}"; do
-    step=${item%%|*} text=${item#*|} found=-1
-    for ((i = at; i < ${#said[@]}; i++)); do
-        if [[ ${said[i]} =~ $text ]]; then found=$i; break; fi
+    start_program faulty '1\n2\nabc\n4\n'
+    hear 'start' 'List with 4 items'
+    key Tab && hear 'Tab' '^Mean (push )?button'
+    key space && hear 'Space on Mean: an alert' 'alert'
+    hear 'Space on Mean: the message' 'Line 3 is not a number'
+    key Return && hear 'Return: back on the button' '^Mean (push )?button'
+    key shift+Tab && item 'Shift+Tab to the list: the bad item, selected' abc '3 of 4'
+    stop_last
+    stop_last # Orca
+
+    local said=() saidAt=() line entry step text position from to window items found heard i at=0
+    while IFS= read -r line; do
+        saidAt+=("$(micros "${line%% *}")")
+        said+=("$(sed -E "s/^.*SPEECH OUTPUT: '//; s/' ?\{.*\}$//" <<<"$line")")
+    done < <(grep -F 'SPEECH OUTPUT' "$log")
+    echo "What Orca said with its position setting $([[ $positions == true ]] && echo on || echo off):"
+    printf '  %s\n' "${said[@]}" | grep -vE "^  (tab|space|left shift|return|Up) ?$" || true
+    for entry in "${expected[@]}"; do
+        if [[ $entry == item\|* ]]; then
+            IFS='|' read -r _ step text position i <<<"$entry"
+            from=${marks[i]} to=${marks[i + 1]:-999999999999}
+            window=
+            for ((i = 0; i < ${#said[@]}; i++)); do
+                if ((saidAt[i] >= to)); then break; fi
+                if ((saidAt[i] >= from)); then window+="${said[i]}"$'\n'; fi
+            done
+            at=$i
+            items=$(sed -E 's/[0-9]+ of [0-9]+//g' <<<"$window" | grep -cE "^$text([ .,]|$)") || true
+            found=$(grep -oE '[0-9]+ of [0-9]+' <<<"$window" | paste -sd '|') || true
+            heard=$(grep -E "^$text([ .,]|$)|[0-9]+ of [0-9]+" <<<"$window" | sed 's/.*/"&"/' | paste -sd ' ') || true
+            [[ $positions == true ]] || position=
+            if ((items == 1)) && [[ $found == "$position" ]]; then
+                echo "ok      $step: $heard"
+            else
+                if [[ -n $position ]]; then position="and \"$position\" once"; else position='without a position'; fi
+                echo "WRONG   $step: ${heard:-nothing}; expected \"$text\" once, $position"
+                failures=$((failures + 1))
+            fi
+            continue
+        fi
+        entry=${entry#say|} step=${entry%%|*} text=${entry#*|} found=-1
+        for ((i = at; i < ${#said[@]}; i++)); do
+            if [[ ${said[i]} =~ $text ]]; then found=$i; break; fi
+        done
+        if ((found < 0)); then
+            echo "MISSING $step: \"$text\""
+            failures=$((failures + 1))
+        else
+            echo "ok      $step: \"${said[found]}\""
+            at=$((found + 1))
+        fi
     done
-    if ((found < 0)); then
-        echo "MISSING $step: \"$text\""
-        failures=$((failures + 1))
-    else
-        echo "ok      $step: \"${said[found]}\""
-        at=$((found + 1))
-    fi
-done
-echo "$((${#expected[@]} - failures)) passed, $failures failed"
+    checks=$((checks + ${#expected[@]}))
+}
+
+checks=0 failures=0
+listen false
+listen true
+stop_all
+echo "$((checks - failures)) passed, $failures failed"
 ((failures == 0))

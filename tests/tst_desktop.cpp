@@ -73,9 +73,11 @@ private Q_SLOTS:
         QAccessibleTableInterface *const table = list->tableInterface();
         QVERIFY(table);
         QCOMPARE(table->rowCount(), 4);
-        // With its position, so that equal items sound different.
-        QCOMPARE(table->cellAt(1, 0)->text(QAccessible::Name), u"2, 2 of 4"_s);
-        QCOMPARE(table->cellAt(2, 0)->text(QAccessible::Name), u"2, 3 of 4"_s);
+        // Exactly its text: the screen reader adds the position where its user asks for it.
+        QStringList names;
+        for (int row = 0; row < table->rowCount(); ++row)
+            names.append(table->cellAt(row, 0)->text(QAccessible::Name));
+        QCOMPARE(names, (QStringList{u"1"_s, u"2"_s, u"2"_s, u"10"_s}));
     }
 
     // A screen reader reads the label by its accessible name, its text. A new result is also

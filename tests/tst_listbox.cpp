@@ -1,6 +1,7 @@
 #include "runtime/listbox.h"
 #include "runtime/runtimeerror.h"
 
+#include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
 
@@ -60,6 +61,8 @@ private Q_SLOTS:
         const QString shown = list.model()->data(list.model()->index(0, 0)).toString();
         QVERIFY(shown.size() < 2000);
         QVERIFY(shown.startsWith(u"7777"));
+        // Other programs reading the list through accessibility get what it shows.
+        QCOMPARE(QAccessible::queryAccessibleInterface(&list)->tableInterface()->cellAt(0, 0)->text(QAccessible::Name), shown);
         list.setSelectedIndex(0);
         QCOMPARE(list.selectedText(), longLine);
     }
