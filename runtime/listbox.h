@@ -14,7 +14,11 @@
 // layout per row and scrolls one row at a time. QListView's own layout keeps a position for every
 // row, which for ten million rows costs more than the items themselves and most of a second to
 // build; so every QListView function that would build or read it is replaced here. ListBox stays
-// a QListView for what needs no layout, above all the screen reader's view of it as a list.
+// a QListView for what needs no layout, above all the screen reader's view of it as a list: Qt
+// gives that view only to its own list, table and tree views, and a QAbstractItemView subclass
+// with an accessible list and rows of its own took a third more code than this class. So nothing
+// may call QListView's layout setters (setViewMode, setSpacing, setGridSize, setRowHidden,
+// setWrapping): this view does not follow them, and some send QListView to a layout never built.
 class ListBox final : public QListView
 {
     Q_OBJECT
