@@ -17,8 +17,9 @@
 // a QListView for what needs no layout, above all the screen reader's view of it as a list: Qt
 // gives that view only to its own list, table and tree views, and a QAbstractItemView subclass
 // with an accessible list and rows of its own took a third more code than this class. So nothing
-// may call QListView's layout setters (setViewMode, setSpacing, setGridSize, setRowHidden,
-// setWrapping): this view does not follow them, and some send QListView to a layout never built.
+// may call QListView's layout setters: this view does not follow them, and some send QListView
+// to a layout never built. They are private here, so that a call through a ListBox does not
+// compile.
 class ListBox final : public QListView
 {
     Q_OBJECT
@@ -66,6 +67,12 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
 
 private:
+    using QListView::setGridSize;
+    using QListView::setRowHidden;
+    using QListView::setSpacing;
+    using QListView::setViewMode;
+    using QListView::setWrapping;
+
     [[nodiscard]] int topRow() const;
     void announceCurrent();
     // Rows that fit wholly in the viewport; at least one.
