@@ -10,6 +10,7 @@
 
 #include <limits>
 #include <optional>
+#include <string_view>
 
 // The list's items, stored compactly: the text as UTF-8 in one buffer, line terminators and
 // all, and where each item ends. Ten million short items then cost little more than the file
@@ -36,6 +37,10 @@ public:
     [[nodiscard]] bool isEmpty() const noexcept { return m_ends.empty(); }
     [[nodiscard]] QByteArrayView utf8(qsizetype i) const;
     [[nodiscard]] QString text(qsizetype i) const { return QString::fromUtf8(utf8(i)); }
+    // Calls use(i, text) for the items i in [from, to), in order: what utf8(i) gives for each, but
+    // cheaper, since each item begins just past the end of the one before it.
+    template<typename Use>
+    void forEachUtf8(qsizetype from, qsizetype to, Use &&use) const;
 
     void append(QStringView text);
 
@@ -45,6 +50,20 @@ private:
     // sized without being written first.
     boost::container::vector<quint32> m_ends;
 };
+
+template<typename Use>
+void Lines::forEachUtf8(qsizetype from, qsizetype to, Use &&use) const
+{
+    if (from >= to)
+        return;
+    const char *const text = m_text.constData(); // NUL-terminated: text[size()] can be read
+    auto begin = qsizetype(utf8(from).data() - text);
+    for (qsizetype i = from; i < to; ++i) {
+        const qsizetype end = m_ends[size_t(i)];
+        use(i, std::string_view(text + begin, size_t(end - begin)));
+        begin = end + 1 + (text[end] == '\r' && text[end + 1] == '\n' ? 1 : 0);
+    }
+}
 
 // Turns the bytes of a list file into UTF-8, losing none: UTF-16 (LE or BE) when the file starts
 // with its byte order mark and decodes cleanly; UTF-8 when it starts with the UTF-8 byte order

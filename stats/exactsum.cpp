@@ -78,14 +78,8 @@ mpz_class digitsOf(const ParsedNumber &number)
     return mpz_class(digits, 10);
 }
 
-void ExactSum::add(const ParsedNumber &number)
+void ExactSum::addSlow(const ParsedNumber &number)
 {
-    const std::int64_t slot = number.exponent - lowestFast;
-    if (number.digitCount <= ParsedNumber::maxCoefficientDigits && slot >= 0 && slot < fastCount) {
-        const auto value = static_cast<Int128>(number.coefficient);
-        m_fast[size_t(slot)] += number.negative ? -value : value;
-        return;
-    }
     mpz_class &sum = m_slow[number.exponent];
     if (number.negative)
         sum -= digitsOf(number);

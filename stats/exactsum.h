@@ -21,12 +21,24 @@ class ExactSum final
 public:
     static constexpr std::int64_t maxCount = 0x7FFF'FFFF;
 
-    void add(const ParsedNumber &number);
+    void add(const ParsedNumber &number)
+    {
+        // Inline: the common case, once per item.
+        const std::int64_t slot = number.exponent - lowestFast;
+        if (number.digitCount <= ParsedNumber::maxCoefficientDigits && slot >= 0 && slot < fastCount) [[likely]] {
+            const auto value = static_cast<Int128>(number.coefficient);
+            m_fast[size_t(slot)] += number.negative ? -value : value;
+            return;
+        }
+        addSlow(number);
+    }
     void add(const ExactSum &other); // of numbers that, with these, are at most maxCount
     // The mean of the count numbers added so far, rounded once. count is 1 to maxCount.
     [[nodiscard]] ShownNumber mean(std::int64_t count) const;
 
 private:
+    void addSlow(const ParsedNumber &number);
+
     static constexpr std::int64_t lowestFast = -64;
     static constexpr std::int64_t fastCount = 128;
 

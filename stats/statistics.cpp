@@ -51,11 +51,15 @@ bool readRange(const Lines &items, qsizetype offset, const Range &range, Use &&u
 {
     for (qsizetype i = offset + range.begin, end = offset + range.end; i < end;) {
         const qsizetype stop = std::min(end, i + checkItems);
-        const qsizetype from = i;
-        for (; i < stop; ++i)
-            use(i, numberAt(items, i));
-        if (!range.carryOn(stop - from))
+        items.forEachUtf8(i, stop, [&use, &items](qsizetype at, std::string_view text) {
+            const ParsedNumber number = parseNumber(text);
+            if (number.problem != NumberProblem::none) [[unlikely]]
+                numberAt(items, at); // reads it again, to throw the error that names the item
+            use(at, number);
+        });
+        if (!range.carryOn(stop - i))
             return false;
+        i = stop;
     }
     return true;
 }

@@ -11,7 +11,8 @@
 // from. Values are told apart exactly, as ParsedNumber spells them. Several threads count at
 // once, each as a reader of its own; the counts merge exactly, in any order.
 //
-// The common value (up to 56 bits of digits, a power of ten from -64 to 63) is counted by its
+// Integers from -32768 to 32767 are counted by value in an array of each reader's own. The
+// common other value (up to 56 bits of digits, a power of ten from -64 to 63) is counted by its
 // 64-bit packed form. While a reader has seen few distinct ones, it counts them directly in a
 // table of its own that stays in the cache. Past that, one table would miss the cache on
 // nearly every item, so the reader scatters the values it reads as records among partitions

@@ -205,6 +205,9 @@ private Q_SLOTS:
         // Fractions are values of their own, not rounded to integers.
         QTest::newRow("2.5, 2.5, 3") << QStringList{u"2.5"_s, u"2.5"_s, u"3"_s} << u"2.5 with 2"_s;
         QTest::newRow("2.5") << QStringList{u"2.5"_s} << u"2.5 with 1"_s;
+        QTest::newRow("16-bit integers spelled other ways")
+            << QStringList{u"-32768"_s, u"3e4"_s, u"30000.0"_s, u"-32768.00"_s, u"32767"_s, u"300e2"_s} << u"30000 with 3"_s;
+        QTest::newRow("just past 16 bits") << QStringList{u"32768"_s, u"-32769"_s, u"32768"_s, u"-32768"_s} << u"32768 with 2"_s;
         QTest::newRow("no 16-bit limit") << QStringList{u"40000"_s, u"1e300"_s, u"1e300"_s} << u"1e+300 with 2"_s;
         QTest::newRow("zero and negative zero") << QStringList{u"1"_s, u"-0"_s, u"0"_s} << u"0 with 2"_s;
         QTest::newRow("later value overtakes") << QStringList{u"1"_s, u"1"_s, u"2"_s, u"2"_s, u"2"_s} << u"2 with 3"_s;
