@@ -318,7 +318,7 @@ Lines readLines(const QString &path, Task &task)
         adviseHugePages(bytes.data(), size_t(bytes.size()));
         qsizetype used = readInParallel(fd.get(), bytes.data(), qsizetype(info.st_size), task);
         if (used < 0)
-            throw RuntimeError::fileAccessFailed(shownPath, osReason(int(-used)));
+            throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, int(-used));
         while (used < readLimit) {
             if (used == bytes.size())
                 bytes.resize(std::min(bytes.size() * 2, readLimit));
