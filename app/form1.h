@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/runtimeerror.h"
+#include "runtime/core/runtimeerror.h"
 #include "stats/statistics.h"
 
 #include <QIcon>

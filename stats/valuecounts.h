@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/task.h"
+#include "runtime/core/task.h"
 #include "stats/numbers.h"
 
 #include <QtGlobal>

@@ -3,9 +3,9 @@
 // What several tests share: lists made of items, the statistics as a click gives them, and an
 // item's text as a message quotes it.
 
-#include "runtime/lines.h"
-#include "runtime/runtimeerror.h"
-#include "runtime/task.h"
+#include "runtime/core/lines.h"
+#include "runtime/core/runtimeerror.h"
+#include "runtime/core/task.h"
 #include "stats/statistics.h"
 
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "runtime/errorreport.h"
-#include "runtime/lines.h"
+#include "runtime/widgets/errorreport.h"
+#include "runtime/core/lines.h"
 #include "memorylimit.h"
-#include "runtime/runtimeerror.h"
+#include "runtime/core/runtimeerror.h"
 
 #include <QDir>
 #include <QFile>

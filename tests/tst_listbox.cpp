@@ -1,5 +1,5 @@
-#include "runtime/listbox.h"
-#include "runtime/runtimeerror.h"
+#include "runtime/widgets/listbox.h"
+#include "runtime/core/runtimeerror.h"
 
 #include <QAccessible>
 #include <QScrollBar>

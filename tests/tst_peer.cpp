@@ -2,7 +2,7 @@
 // item a Fraction, the exact mean, decimal's rounding; statistics.mode returns the first of the
 // most frequent values.
 
-#include "runtime/lines.h"
+#include "runtime/core/lines.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 #include "testhelpers.h"

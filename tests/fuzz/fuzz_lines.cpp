@@ -1,7 +1,7 @@
 // Any bytes as a list file: decoding yields valid UTF-8, and splitting it agrees with a plain
 // reading of the rules (CR LF and lone CR are LF; a final terminator adds no line).
 
-#include "runtime/lines.h"
+#include "runtime/core/lines.h"
 
 #include <QList>
 

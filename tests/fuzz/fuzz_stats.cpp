@@ -3,8 +3,8 @@
 // to the nearest 15-digit number, ties to even; the mode is the earliest of the most frequent
 // values, with its true count.
 
-#include "runtime/lines.h"
-#include "runtime/runtimeerror.h"
+#include "runtime/core/lines.h"
+#include "runtime/core/runtimeerror.h"
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"

@@ -1,5 +1,5 @@
-#include "runtime/task.h"
-#include "runtime/cpus.h"
+#include "runtime/core/task.h"
+#include "runtime/core/cpus.h"
 
 #include <QSemaphore>
 #include <QThreadPool>

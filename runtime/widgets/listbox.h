@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/itemmodel.h"
+#include "runtime/widgets/itemmodel.h"
 
 #include <QElapsedTimer>
 #include <QListView>

@@ -1,4 +1,4 @@
-#include "runtime/runtimeerror.h"
+#include "runtime/core/runtimeerror.h"
 
 RuntimeError RuntimeError::fileAccessFailed(const QString &path, Reason reason, int errorCode)
 {

@@ -1,4 +1,4 @@
-#include "runtime/announcer.h"
+#include "runtime/widgets/announcer.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

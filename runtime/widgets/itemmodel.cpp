@@ -1,4 +1,4 @@
-#include "runtime/itemmodel.h"
+#include "runtime/widgets/itemmodel.h"
 
 namespace {
 // A line can be megabytes long; the list shows its beginning. The item itself stays whole.

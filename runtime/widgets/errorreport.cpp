@@ -1,6 +1,6 @@
-#include "runtime/errorreport.h"
+#include "runtime/widgets/errorreport.h"
 
-#include "runtime/runtimeerror.h"
+#include "runtime/core/runtimeerror.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/lines.h"
+#include "runtime/core/lines.h"
 
 #include <QAbstractListModel>
 

@@ -1,6 +1,6 @@
-#include "runtime/progress.h"
+#include "runtime/widgets/progress.h"
 
-#include "runtime/task.h"
+#include "runtime/core/task.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

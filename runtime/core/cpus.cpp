@@ -1,4 +1,4 @@
-#include "runtime/cpus.h"
+#include "runtime/core/cpus.h"
 
 #include <QDir>
 #include <QFile>

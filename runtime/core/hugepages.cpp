@@ -1,4 +1,4 @@
-#include "runtime/hugepages.h"
+#include "runtime/core/hugepages.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/runtimeerror.h"
-#include "runtime/task.h"
+#include "runtime/core/runtimeerror.h"
+#include "runtime/core/task.h"
 
 #include <QFutureWatcher>
 #include <QObject>

@@ -1,8 +1,8 @@
-#include "runtime/listbox.h"
+#include "runtime/widgets/listbox.h"
 
-#include "runtime/job.h"
-#include "runtime/runtimeerror.h"
-#include "runtime/task.h"
+#include "runtime/core/job.h"
+#include "runtime/core/runtimeerror.h"
+#include "runtime/core/task.h"
 
 #include <QAccessible>
 #include <QApplication>

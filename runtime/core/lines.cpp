@@ -1,7 +1,7 @@
-#include "runtime/lines.h"
+#include "runtime/core/lines.h"
 
-#include "runtime/hugepages.h"
-#include "runtime/runtimeerror.h"
+#include "runtime/core/hugepages.h"
+#include "runtime/core/runtimeerror.h"
 
 #include <QFile>
 #include <QFileInfo>

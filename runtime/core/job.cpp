@@ -1,4 +1,4 @@
-#include "runtime/job.h"
+#include "runtime/core/job.h"
 
 #include <QThreadPool>
 
