@@ -97,7 +97,6 @@ Form1::Form1(QWidget *parent)
     new QShortcut(QKeySequence::Cancel, this, this, &Form1::cancelWait);
     // The statistics are those of the items: new items, new statistics.
     connect(List1->model(), &QAbstractItemModel::modelReset, this, &Form1::forgetStatistics);
-    connect(List1->model(), &QAbstractItemModel::rowsInserted, this, &Form1::forgetStatistics);
 }
 
 Form1::~Form1()

@@ -118,14 +118,6 @@ private Q_SLOTS:
         sameWhenSplit(bytes, [](const QByteArray &placed, Task &task) { return decodeToUtf8(placed, &task).value(); });
     }
 
-    void appendKeepsItemsWhole()
-    {
-        Lines lines = Lines::fromUtf8("1\n2"_ba);
-        lines.append(u"3\n4");
-        lines.append(u"");
-        QCOMPARE(texts(lines), (QStringList{u"1"_s, u"2"_s, u"3\n4"_s, QString()}));
-    }
-
     void readsFile()
     {
         QTemporaryDir dir;

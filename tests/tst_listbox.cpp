@@ -1,5 +1,6 @@
 #include "runtime/widgets/listbox.h"
 #include "runtime/core/runtimeerror.h"
+#include "testhelpers.h"
 
 #include <QAccessible>
 #include <QScrollBar>
@@ -38,8 +39,7 @@ private Q_SLOTS:
         QFETCH(int, position);
         QFETCH(bool, valid);
         ListBox list;
-        for (const QString &text : {u"a"_s, u"b"_s, u"c"_s})
-            list.appendItem(text);
+        list.setItems(linesOf({u"a"_s, u"b"_s, u"c"_s}));
         list.setSelectedIndex(1);
         try {
             list.setSelectedIndex(position);
@@ -57,7 +57,7 @@ private Q_SLOTS:
     {
         ListBox list;
         const QString longLine(100'000, u'7');
-        list.appendItem(longLine);
+        list.setItems(linesOf({longLine}));
         const QString shown = list.model()->data(list.model()->index(0, 0)).toString();
         QVERIFY(shown.size() < 2000);
         QVERIFY(shown.startsWith(u"7777"));

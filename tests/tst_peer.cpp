@@ -127,9 +127,7 @@ private Q_SLOTS:
         QCOMPARE(expected.size(), listCount);
 
         for (int i = 0; i < listCount; ++i) {
-            Lines lines;
-            for (const QString &item : lists[i])
-                lines.append(item);
+            const Lines lines = linesOf(lists[i]);
             const Mode result = modeOf(lines);
             const QString ours = formatNumber(meanOf(lines)) + u'|' + formatNumber(result.value) + u" with "_s
                                  + QString::number(result.count);

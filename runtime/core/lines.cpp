@@ -132,19 +132,6 @@ QByteArrayView Lines::utf8(qsizetype i) const
     return QByteArrayView(m_text).sliced(begin, qsizetype(m_ends[size_t(i)]) - begin);
 }
 
-void Lines::append(QStringView text)
-{
-    // The last item's terminator becomes LF, whatever it was: a CR before text that begins with
-    // LF would otherwise read as CR LF.
-    if (!m_ends.empty()) {
-        m_text.truncate(m_ends.back());
-        m_text.append('\n');
-    }
-    m_text.append(text.toUtf8());
-    Q_ASSERT(m_text.size() <= maxBytes);
-    m_ends.push_back(quint32(m_text.size()));
-}
-
 namespace {
 
 // Windows-1252's characters for 0x80 to 0x9F; its five undefined bytes keep their Latin-1 code

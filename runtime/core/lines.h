@@ -42,7 +42,6 @@ public:
     template<typename Use>
     void forEachUtf8(qsizetype from, qsizetype to, Use &&use) const;
 
-    void append(QStringView text);
 
 private:
     QByteArray m_text;

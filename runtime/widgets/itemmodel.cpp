@@ -32,13 +32,3 @@ void ItemModel::setLines(Lines lines)
     endResetModel();
 }
 
-void ItemModel::append(QStringView text)
-{
-    const int row = int(m_lines->size());
-    // Work that still reads the items keeps the old ones.
-    auto lines = std::make_shared<Lines>(*m_lines);
-    lines->append(text);
-    beginInsertRows({}, row, row);
-    m_lines = std::move(lines);
-    endInsertRows();
-}

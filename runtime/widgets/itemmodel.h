@@ -23,7 +23,6 @@ public:
     // The items as work off the window's thread keeps them: alive for as long as it runs.
     [[nodiscard]] std::shared_ptr<const Lines> sharedLines() const noexcept { return m_lines; }
     void setLines(Lines lines);
-    void append(QStringView text);
 
 private:
     std::shared_ptr<const Lines> m_lines = std::make_shared<const Lines>();

@@ -49,11 +49,6 @@ QString ListBox::selectedText() const
     return position < 0 ? QString() : items().text(position);
 }
 
-void ListBox::appendItem(QStringView text)
-{
-    m_model->append(text);
-}
-
 void ListBox::setItems(Lines lines)
 {
     m_model->setLines(std::move(lines));

@@ -36,7 +36,6 @@ public:
     // The selected item's text, empty while none is selected.
     [[nodiscard]] QString selectedText() const;
 
-    void appendItem(QStringView text);
     // Replaces all items at once: how a whole file is loaded without a signal per line.
     void setItems(Lines lines);
     [[nodiscard]] const Lines &items() const noexcept { return m_model->lines(); }
