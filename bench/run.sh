@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh --bench
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j "$(nproc)" >/dev/null
+scripts/build.sh bench >/dev/null
 # An X server of our own, so that the time to the window is the same with or without a desktop.
 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24 -noreset" python3 bench/bench.py "$@"

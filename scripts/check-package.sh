@@ -2,9 +2,10 @@
 # Checks the Debian package as Debian's tools and a user meet it, on the system it runs on. It
 # needs root and installs the package, so run it on a throwaway system, as CI does on its fresh
 # Debian 12 and 13 roots.
-#   1. It builds the package with the release preset.
-#   2. lintian must report no error and no warning; appstreamcli must validate the metainfo, and
-#      desktop-file-validate the launcher entry, without either.
+#   1. It builds the package with the release preset, and checks what it holds as the test suite
+#      does (tests/check_package.sh: the files, the launcher entry, the dependencies).
+#   2. lintian must report no error and no warning; appstreamcli must validate the metainfo
+#      without either.
 #   3. apt installs the package with what it depends on; `man liststats` shows the manual page.
 #   4. The launcher entry starts the program in the home folder on a virtual display, where it
 #      shows the window for ~/List.txt and ends on "Done".
@@ -16,12 +17,12 @@ scripts/setup.sh
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq --no-install-recommends lintian appstream desktop-file-utils dpkg-dev file man-db \
     xvfb xauth xdotool dex >/dev/null
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" >/dev/null
-rm -f build/release/liststats_*.deb
-(cd build/release && cpack -G DEB >/dev/null)
-package=$(ls "$PWD"/build/release/liststats_*.deb)
-echo "built $(basename "$package")"
+scripts/build.sh release >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# What the package holds and depends on, and the launcher entry, as the test suite checks them.
+tests/check_package.sh "$PWD/build/release" "$work/scratch"
+package=$(ls "$work"/scratch/liststats_*.deb)
 
 # Prints the tool's report; fails when it holds an error or a warning.
 no_complaint() {
@@ -30,36 +31,32 @@ no_complaint() {
     echo "$1: ${report:-no complaint}"
     ! grep -qE '^(E|W):' <<<"$report"
 }
-contents=$(mktemp -d)
-trap 'rm -rf "$contents"' EXIT
-dpkg-deb -x "$package" "$contents"
+dpkg-deb -x "$package" "$work/contents"
 no_complaint lintian "$package"
-no_complaint appstreamcli validate --no-net "$contents/usr/share/metainfo/$id.metainfo.xml"
-no_complaint desktop-file-validate "$contents/usr/share/applications/$id.desktop"
+no_complaint appstreamcli validate --no-net "$work/contents/usr/share/metainfo/$id.metainfo.xml"
 
 apt-get install -y -qq "$package" >/dev/null
 man liststats 2>/dev/null | grep -q 'liststats - show the mean and the mode of the numbers in List.txt'
 echo "installed with apt; man liststats shows the manual page"
 
-# The program's process id, once one runs; nothing when none does.
-liststats_pid() { grep -lx liststats /proc/[0-9]*/comm 2>/dev/null | head -n 1 | cut -d/ -f3; }
 # On the virtual display: start the launcher entry, click Mean, then Done, and see it end.
 launch_and_end() {
     dex "/usr/share/applications/$1.desktop" &
-    local window
+    local window pid
     window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Form1$' | head -n 1)
     [[ -n $window ]] || { echo "no window Form1" >&2; return 1; }
-    [[ $(readlink "/proc/$(liststats_pid)/cwd") == "$HOME" ]] || { echo "not started in $HOME" >&2; return 1; }
+    pid=$(xdotool getwindowpid "$window")
+    [[ $(readlink "/proc/$pid/cwd") == "$HOME" ]] || { echo "not started in $HOME" >&2; return 1; }
     xdotool mousemove --window "$window" 264 24 click 1 # Mean
     sleep 1
     xdotool mousemove --window "$window" 264 192 click 1 # Done
     for _ in $(seq 150); do
-        [[ -z $(liststats_pid) ]] && return 0
+        kill -0 "$pid" 2>/dev/null || return 0
         sleep 0.2
     done
     echo "the program did not end on Done" >&2
     return 1
 }
 printf '3\n7\n7\n' >"$HOME/List.txt"
-(cd / && xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c "$(declare -f liststats_pid launch_and_end); launch_and_end $id")
+(cd / && xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c "$(declare -f launch_and_end); launch_and_end $id")
 echo "started from the launcher entry in the home folder, ended on Done"

@@ -12,8 +12,7 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 
 scripts/setup.sh --screen-reader
-cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" >/dev/null
+scripts/build.sh default >/dev/null
 
 work=$(mktemp -d)
 pids=()

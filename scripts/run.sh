@@ -4,8 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)"
+scripts/build.sh default
 
 if [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]]; then
     echo "liststats is a desktop program, and this session has no display (DISPLAY is not set)." >&2

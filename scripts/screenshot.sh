@@ -4,7 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target liststats_screenshot -j "$(nproc)" >/dev/null
+scripts/build.sh default --target liststats_screenshot >/dev/null
 (cd examples && QT_QPA_PLATFORM=offscreen ../build/default/liststats_screenshot ../docs/screenshot.png)
 echo "wrote docs/screenshot.png"

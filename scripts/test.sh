@@ -7,8 +7,7 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh --test
 for preset in dev fuzz asan; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$(nproc)"
+    scripts/build.sh "$preset"
 done
 ctest --preset dev
 ctest --preset fuzz
