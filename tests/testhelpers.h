@@ -1,14 +1,23 @@
 #pragma once
 
-// What several tests share: lists made of items, the statistics as a click gives them, and an
-// item's text as a message quotes it.
+// What several tests share: lists made of items, the statistics as a click gives them, an
+// item's text as a message quotes it, and list files that cannot be read.
 
 #include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"
 #include "runtime/core/task.h"
 #include "stats/statistics.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 
 // A list of these items, as the program loads it.
 inline Lines linesOf(const QStringList &texts)
@@ -36,4 +45,28 @@ inline Mode modeOf(const Lines &items, int threads = 0)
 inline QString isolated(const QString &text)
 {
     return u'\u2068' + text + u'\u2069';
+}
+
+// The columns and rows of a table of list files that cannot be read: each file's kind (for
+// makeUnreadable) and what the message says of it, in the language the program speaks.
+inline void addUnreadableRows()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QStringLiteral("missing") << QString::fromLocal8Bit(std::strerror(ENOENT));
+    QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("it is a folder");
+    QTest::newRow("pipe with no writer") << QStringLiteral("fifo") << QStringLiteral("not a regular file");
+    QTest::newRow("endless device") << QStringLiteral("device") << QStringLiteral("not a regular file");
+}
+
+// Makes path one of those kinds of file; false when it could not.
+[[nodiscard]] inline bool makeUnreadable(const QString &kind, const QString &path)
+{
+    if (kind == u"folder")
+        return QDir(QFileInfo(path).path()).mkdir(QFileInfo(path).fileName());
+    if (kind == u"fifo")
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    if (kind == u"device")
+        return QFile::link(QStringLiteral("/dev/zero"), path);
+    return kind == u"missing";
 }

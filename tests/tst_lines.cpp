@@ -1,6 +1,7 @@
 #include "runtime/widgets/errorreport.h"
 #include "runtime/core/lines.h"
 #include "memorylimit.h"
+#include "testhelpers.h"
 #include "runtime/core/runtimeerror.h"
 
 #include <QDir>
@@ -146,12 +147,7 @@ private Q_SLOTS:
 
     void refusesWhatIsNotAReadableFile_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << u"missing"_s << QString::fromLocal8Bit(std::strerror(ENOENT));
-        QTest::newRow("folder") << u"folder"_s << u"it is a folder"_s;
-        QTest::newRow("pipe with no writer") << u"fifo"_s << u"not a regular file"_s;
-        QTest::newRow("endless device") << u"device"_s << u"not a regular file"_s;
+        addUnreadableRows();
         QTest::newRow("unreadable") << u"unreadable"_s << QString::fromLocal8Bit(std::strerror(EACCES));
         QTest::newRow("larger than memory, refused from its size") << u"huge"_s << u"more text than the list can"_s;
         QTest::newRow("more than memory allows") << u"memory"_s << u"Not enough memory to read the list file"_s;
@@ -163,14 +159,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(u"List.txt"_s);
-        const QByteArray native = QFile::encodeName(path);
-        if (kind == u"folder")
-            QVERIFY(QDir(dir.path()).mkdir(u"List.txt"_s));
-        else if (kind == u"fifo")
-            QCOMPARE(::mkfifo(native.constData(), 0600), 0);
-        else if (kind == u"device")
-            QVERIFY(QFile::link(u"/dev/zero"_s, path));
-        else if (kind == u"unreadable") {
+        if (kind == u"unreadable") {
             if (::geteuid() == 0)
                 QSKIP("root reads any file");
             writeFile(path, "1\n"_ba);
@@ -181,6 +170,8 @@ private Q_SLOTS:
         } else if (kind == u"memory") {
             LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
             writeFile(path, QByteArray(64 << 20, '7'));
+        } else {
+            QVERIFY(makeUnreadable(kind, path));
         }
 
         try {

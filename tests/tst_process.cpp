@@ -1,6 +1,8 @@
 // The built program as a user starts it: in a folder, under a real (virtual) X server.
 // xdotool finds its windows and clicks or types like a user would.
 
+#include "testhelpers.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -154,25 +156,14 @@ private Q_SLOTS:
 
     void shouldReportAnUnreadableListAndShowNoWindow_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason");
-        // In the language the program speaks too: QCoreApplication has set the locale.
-        QTest::newRow("missing") << u"missing"_s << QString::fromLocal8Bit(std::strerror(ENOENT));
-        QTest::newRow("folder") << u"folder"_s << u"it is a folder"_s;
-        QTest::newRow("pipe") << u"fifo"_s << u"not a regular file"_s;
-        QTest::newRow("device") << u"device"_s << u"not a regular file"_s;
+        addUnreadableRows();
     }
     void shouldReportAnUnreadableListAndShowNoWindow()
     {
         QFETCH(QString, kind);
         QFETCH(QString, reason);
         const QString path = m_dir.filePath(u"List.txt"_s);
-        if (kind == u"folder")
-            QVERIFY(QDir(m_dir.path()).mkdir(u"List.txt"_s));
-        else if (kind == u"fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (kind == u"device")
-            QVERIFY(QFile::link(u"/dev/zero"_s, path));
+        QVERIFY(makeUnreadable(kind, path));
 
         start();
         const QString message = waitForWindow(u"liststats"_s);
