@@ -53,45 +53,40 @@ QString tr(const char *text)
     return QCoreApplication::translate("RuntimeError", text);
 }
 
-QString fileReason(const RuntimeError &error)
+// The words for the error's reason: what is wrong with the file, or with the item (%1 standing
+// for its text), or what there was not enough memory to do (%1 standing for the file's path).
+QString reasonText(const RuntimeError &error)
 {
+    using Reason = RuntimeError::Reason;
     switch (error.reason()) {
-    case RuntimeError::Reason::folder:
-        return tr("it is a folder, not a file");
-    case RuntimeError::Reason::notRegularFile:
-        return tr("it is not a regular file but a device, a pipe or a socket");
-    case RuntimeError::Reason::tooLarge:
-        return tr("it holds more text than the list can (2 GiB)");
-    default:
+    case Reason::none:
+        break;
+    case Reason::systemError:
         return QString::fromLocal8Bit(std::strerror(error.errorCode()));
-    }
-}
-
-// What is wrong with the item: %1 stands for its text.
-QString itemProblem(const RuntimeError &error)
-{
-    switch (error.reason()) {
-    case RuntimeError::Reason::numberTooLarge:
-        return tr("holds a number too large to compute with (1e+100001 or more): \"%1\"");
-    case RuntimeError::Reason::numberTooSmall:
-        return tr("holds a number too small to compute with (below 1e-100000): \"%1\"");
-    case RuntimeError::Reason::tooManyDigits:
-        return tr("holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\"");
-    default:
+    case Reason::folder:
+        return tr("it is a folder, not a file");
+    case Reason::notRegularFile:
+        return tr("it is not a regular file but a device, a pipe or a socket");
+    case Reason::tooLarge:
+        return tr("it holds more text than the list can (2 GiB)");
+    case Reason::blank:
+        return tr("is blank; it should hold a number");
+    case Reason::notANumber:
         return tr("is not a number: \"%1\"");
-    }
-}
-
-QString task(const RuntimeError &error)
-{
-    switch (error.reason()) {
-    case RuntimeError::Reason::computingMean:
+    case Reason::numberTooLarge:
+        return tr("holds a number too large to compute with (1e+100001 or more): \"%1\"");
+    case Reason::numberTooSmall:
+        return tr("holds a number too small to compute with (below 1e-100000): \"%1\"");
+    case Reason::tooManyDigits:
+        return tr("holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\"");
+    case Reason::readingFile:
+        return tr("read the list file \"%1\"");
+    case Reason::computingMean:
         return tr("compute the mean");
-    case RuntimeError::Reason::computingMode:
+    case Reason::computingMode:
         return tr("compute the mode");
-    default:
-        return tr("read the list file \"%1\"").arg(error.path());
     }
+    return {};
 }
 
 } // namespace
@@ -102,19 +97,20 @@ QString errorMessage(const RuntimeError &error)
     // stays as typed.
     switch (error.kind()) {
     case RuntimeError::Kind::fileAccessFailed:
-        return tr("Cannot read the list file \"%1\": %2.").arg(error.path(), fileReason(error));
+        return tr("Cannot read the list file \"%1\": %2.").arg(error.path(), reasonText(error));
     case RuntimeError::Kind::controlCallFailed:
         return tr("There is no item at position %1: the list holds %2 items.")
             .arg(QString::number(error.position()), QString::number(error.count()));
     case RuntimeError::Kind::conversionFailed:
         return tr("Line %1 %2.").arg(QString::number(error.position() + 1),
                                      error.reason() == RuntimeError::Reason::blank
-                                         ? tr("is blank; it should hold a number")
-                                         : itemProblem(error).arg(excerpt(error.text())));
+                                         ? reasonText(error)
+                                         : reasonText(error).arg(excerpt(error.text())));
     case RuntimeError::Kind::emptyList:
         return tr("The list is empty: there is nothing to compute.");
     case RuntimeError::Kind::outOfMemory:
-        return tr("Not enough memory to %1.").arg(task(error));
+        return tr("Not enough memory to %1.")
+            .arg(error.reason() == RuntimeError::Reason::readingFile ? reasonText(error).arg(error.path()) : reasonText(error));
     }
     Q_UNREACHABLE();
 }
