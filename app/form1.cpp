@@ -1,13 +1,13 @@
 #include "app/form1.h"
 
-#include "runtime/widgets/announcer.h"
-#include "runtime/widgets/errorreport.h"
 #include "runtime/core/job.h"
 #include "runtime/core/lines.h"
-#include "runtime/widgets/listbox.h"
-#include "runtime/widgets/progress.h"
 #include "runtime/core/runtimeerror.h"
 #include "runtime/core/task.h"
+#include "runtime/widgets/announcer.h"
+#include "runtime/widgets/errorreport.h"
+#include "runtime/widgets/listbox.h"
+#include "runtime/widgets/progress.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 

@@ -1,6 +1,6 @@
 #include "app/form1.h"
-#include "runtime/widgets/errorreport.h"
 #include "runtime/core/runtimeerror.h"
+#include "runtime/widgets/errorreport.h"
 
 #include <QApplication>
 #include <QIcon>

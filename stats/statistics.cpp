@@ -1,8 +1,8 @@
 #include "stats/statistics.h"
 
-#include "runtime/core/task.h"
 #include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"
+#include "runtime/core/task.h"
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
 #include "stats/valuecounts.h"

@@ -1,8 +1,8 @@
-#include "runtime/widgets/errorreport.h"
 #include "runtime/core/lines.h"
+#include "runtime/core/runtimeerror.h"
+#include "runtime/widgets/errorreport.h"
 #include "memorylimit.h"
 #include "testhelpers.h"
-#include "runtime/core/runtimeerror.h"
 
 #include <QDir>
 #include <QFile>

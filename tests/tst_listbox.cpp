@@ -1,5 +1,5 @@
-#include "runtime/widgets/listbox.h"
 #include "runtime/core/runtimeerror.h"
+#include "runtime/widgets/listbox.h"
 #include "testhelpers.h"
 
 #include <QAccessible>

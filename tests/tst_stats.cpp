@@ -1,7 +1,7 @@
 #include "runtime/core/cpus.h"
-#include "runtime/widgets/errorreport.h"
 #include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"
+#include "runtime/widgets/errorreport.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 #include "testhelpers.h"

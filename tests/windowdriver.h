@@ -4,8 +4,8 @@
 // click a button and answer the message that may come up.
 
 #include "app/form1.h"
-#include "runtime/widgets/listbox.h"
 #include "runtime/core/runtimeerror.h"
+#include "runtime/widgets/listbox.h"
 
 #include <QApplication>
 #include <QFile>
