@@ -145,7 +145,8 @@ void Form1::loadList()
 void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    startPass();
+    if (!event->spontaneous()) // not when a minimised window comes back after a cancel
+        startPass();
 }
 
 void Form1::computeMean()
@@ -230,14 +231,19 @@ void Form1::showResult(Statistic statistic)
     Q_EMIT answered();
 }
 
+void Form1::setOpenForClicks(bool open)
+{
+    for (QWidget *const control : std::initializer_list<QWidget *>{List1, Command1, Command2})
+        control->setEnabled(open);
+}
+
 void Form1::closeForTheWait()
 {
     // Focus is on the progress's Cancel now. Cleared here, it moves to no other control as the
     // focused one is disabled: a key held down must not reach Done.
     if (QWidget *const focused = focusWidget())
         focused->clearFocus();
-    for (QWidget *const control : {static_cast<QWidget *>(List1), static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2)})
-        control->setEnabled(false);
+    setOpenForClicks(false);
     m_closedForTheWait = true;
 }
 
@@ -246,8 +252,7 @@ void Form1::endWait(Statistic pressed)
     m_progress.reset();
     if (!std::exchange(m_closedForTheWait, false))
         return;
-    for (QWidget *const control : {static_cast<QWidget *>(List1), static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2)})
-        control->setEnabled(true);
+    setOpenForClicks(true);
     activateWindow();
     (pressed == Statistic::mean ? Command1 : Command2)->setFocus();
 }
@@ -283,6 +288,7 @@ void Form1::endProgram()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    cancelWait();
     stopPass();
     QWidget::closeEvent(event);
 }

@@ -77,6 +77,7 @@ private:
     // A wait that shows its progress closes Mean, Mode and the list to input until it ends,
     // and then gives the focus back to the button pressed.
     void closeForTheWait();
+    void setOpenForClicks(bool open); // Mean, Mode and the list
     void endWait(Statistic pressed);
     void cancelWait();
 

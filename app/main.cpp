@@ -28,8 +28,8 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&form, &Form1::loadCancelled, &form, [] { QCoreApplication::exit(1); }); // the user knows
     form.loadList();
-    // The native window is made while the list loads, off this thread, so that showing it then
-    // only maps it.
+    // The native window is made here while the list loads on other threads, so that showing it
+    // then only maps it.
     (void)form.winId();
     return QApplication::exec();
 }

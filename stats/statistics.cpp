@@ -137,6 +137,8 @@ Statistics computeStatistics(const Lines &items, Task &task)
     try {
         meanOnly = mean(items, task);
     } catch (const RuntimeError &error) {
+        if (error.kind() == RuntimeError::Kind::conversionFailed)
+            return {error, error}; // a bad item comes before the memory the mode ran out of
         meanOnly = error;
     } catch (const std::bad_alloc &) {
     }

@@ -8,6 +8,7 @@
 #include <QtConcurrentRun>
 
 #include <memory>
+#include <new>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -19,7 +20,8 @@ class QThreadPool;
 [[nodiscard]] QThreadPool *jobPool();
 
 // Runs work(task) off the calling thread and returns at once. When the work ends, done(outcome)
-// is called on context's thread with its result or the RuntimeError it threw, unless the task
+// is called on context's thread with its result or the RuntimeError it threw (running out of
+// memory is one too), unless the task
 // has been cancelled by then: a cancelled job's result is dropped however late it comes, so
 // whoever cancels never waits for it. Nothing is called once context is gone.
 template<typename Work, typename Done>
@@ -30,8 +32,9 @@ void startJob(QObject *context, std::shared_ptr<Task> task, Work work, Done done
     auto *const watcher = new QFutureWatcher<Ending>(context);
     QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, task, done = std::move(done)] {
         watcher->deleteLater();
-        std::optional<Outcome<Result>> ending = watcher->future().takeResult();
-        if (ending && !task->isCancelled())
+        if (task->isCancelled())
+            return;
+        if (std::optional<Outcome<Result>> ending = watcher->future().takeResult())
             done(std::move(*ending));
     });
     watcher->setFuture(QtConcurrent::run(jobPool(), [task, work = std::move(work)]() mutable -> Ending {
@@ -41,6 +44,8 @@ void startJob(QObject *context, std::shared_ptr<Task> task, Work work, Done done
             return Outcome<Result>(std::in_place_index<1>, error);
         } catch (const Cancelled &) {
             return std::nullopt;
+        } catch (const std::bad_alloc &) {
+            return Outcome<Result>(std::in_place_index<1>, RuntimeError::outOfMemory(RuntimeError::Reason::none));
         }
     }));
 }

@@ -46,7 +46,7 @@ public:
     [[nodiscard]] static RuntimeError positionOutOfRange(qsizetype position, qsizetype count);
     [[nodiscard]] static RuntimeError conversionFailed(qsizetype position, QByteArrayView text, Reason reason);
     [[nodiscard]] static RuntimeError emptyList();
-    // path: the file being read, for readingFile.
+    // doing: readingFile (with the file's path), computingMean, computingMode, or none.
     [[nodiscard]] static RuntimeError outOfMemory(Reason doing, const QString &path = {});
 
     [[nodiscard]] Kind kind() const noexcept { return m_kind; }

@@ -7,7 +7,7 @@
 
 // Long work as its threads and the one who waits for it share it: how many threads it may use,
 // how far it has got, and whether it should stop. No widgets: the window watches a Task from
-// its own thread (see background.h).
+// its own thread (see job.h and runtime/widgets/progress.h).
 class Task final
 {
 public:

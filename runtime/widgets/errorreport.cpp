@@ -109,6 +109,8 @@ QString errorMessage(const RuntimeError &error)
     case RuntimeError::Kind::emptyList:
         return tr("The list is empty: there is nothing to compute.");
     case RuntimeError::Kind::outOfMemory:
+        if (error.reason() == RuntimeError::Reason::none)
+            return tr("Not enough memory.");
         return tr("Not enough memory to %1.")
             .arg(error.reason() == RuntimeError::Reason::readingFile ? reasonText(error).arg(error.path()) : reasonText(error));
     }

@@ -34,13 +34,30 @@ int ListBox::selectedIndex() const
     return selected.isEmpty() ? -1 : selected.constFirst().row();
 }
 
+ListBox::~ListBox()
+{
+    stopSearch();
+}
+
 void ListBox::setSelectedIndex(int position)
 {
     if (position < 0 || position >= itemCount())
         throw RuntimeError::positionOutOfRange(position, itemCount());
+    stopSearch(); // what the program selects wins over a search still running
+    showSelected(position);
+}
+
+void ListBox::showSelected(int position)
+{
     const QModelIndex index = m_model->index(position);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     scrollTo(index);
+}
+
+void ListBox::stopSearch()
+{
+    if (m_search)
+        m_search->cancel(); // its result is dropped
 }
 
 QString ListBox::selectedText() const
@@ -51,6 +68,7 @@ QString ListBox::selectedText() const
 
 void ListBox::setItems(Lines lines)
 {
+    stopSearch();
     m_model->setLines(std::move(lines));
 }
 
@@ -192,11 +210,10 @@ void ListBox::keyboardSearch(const QString &search)
         return -1;
     };
     const auto select = [this](int found) {
-        if (found >= 0)
-            setSelectedIndex(found);
+        if (found >= 0 && found < itemCount())
+            showSelected(found);
     };
-    if (m_search)
-        m_search->cancel(); // the keys typed since make a new search
+    stopSearch(); // the keys typed since make a new search
     // A short list is searched at once; through a billion items a search takes seconds, so a
     // long one is searched off the window's thread.
     constexpr int searchedAtOnce = 1 << 16;

@@ -26,12 +26,14 @@ class ListBox final : public QListView
 
 public:
     explicit ListBox(QWidget *parent = nullptr);
+    ~ListBox() override;
     Q_DISABLE_COPY_MOVE(ListBox)
 
     [[nodiscard]] int itemCount() const;
     // The selected item's position, or -1 while none is selected.
     [[nodiscard]] int selectedIndex() const;
-    // Selects the item at position and scrolls it into view.
+    // Selects the item at position and scrolls it into view; a keyboard search still running
+    // is stopped.
     void setSelectedIndex(int position);
     // The selected item's text, empty while none is selected.
     [[nodiscard]] QString selectedText() const;
@@ -72,6 +74,8 @@ private:
     using QListView::setViewMode;
     using QListView::setWrapping;
 
+    void showSelected(int position);
+    void stopSearch();
     [[nodiscard]] int topRow() const;
     void announceCurrent();
     // Rows that fit wholly in the viewport; at least one.

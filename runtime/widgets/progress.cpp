@@ -48,6 +48,7 @@ void Progress::show()
     // Cancel, Esc and closing the dialog all come here; queued, so that whoever hears it may
     // delete this and the dialog.
     connect(m_dialog, &QProgressDialog::canceled, this, &Progress::cancelled, Qt::QueuedConnection);
+    connect(m_dialog, &QProgressDialog::canceled, &m_updateTimer, &QTimer::stop); // or setValue() shows it again
     m_dialog->show();
     m_dialog->activateWindow();
     cancelButton()->setFocus();
