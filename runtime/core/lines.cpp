@@ -68,8 +68,8 @@ bool onlyLf(const char *text, qsizetype from, qsizetype to)
 Lines Lines::fromUtf8(QByteArray text, Task *task)
 {
     Q_ASSERT(text.size() <= maxBytes);
-    Task everyCore;
-    Task &work = task ? *task : everyCore;
+    std::optional<Task> everyCore; // made only when needed: counting the cores reads files
+    Task &work = task ? *task : everyCore.emplace();
     const char *const begin = text.constData();
     const qsizetype size = text.size();
     const auto anywhere = [](qsizetype at) { return at; };
@@ -203,8 +203,8 @@ bool isValidUtf8(QByteArrayView bytes, Task &task)
 
 std::optional<QByteArray> decodeToUtf8(QByteArray bytes, Task *task)
 {
-    Task everyCore;
-    Task &work = task ? *task : everyCore;
+    std::optional<Task> everyCore; // made only when needed: counting the cores reads files
+    Task &work = task ? *task : everyCore.emplace();
     const bool utf16le = bytes.startsWith("\xFF\xFE");
     if (utf16le || bytes.startsWith("\xFE\xFF")) {
         QStringDecoder decoder(utf16le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
