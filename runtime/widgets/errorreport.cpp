@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 using namespace Qt::StringLiterals;
@@ -53,40 +54,33 @@ QString tr(const char *text)
     return QCoreApplication::translate("RuntimeError", text);
 }
 
-// The words for the error's reason: what is wrong with the file, or with the item (%1 standing
-// for its text), or what there was not enough memory to do (%1 standing for the file's path).
+// The words for each reason, in the order of RuntimeError::Reason: what is wrong with the file,
+// or with the item (%1 standing for its text), or what there was not enough memory to do (%1
+// standing for the file's path). The system's own errors come from strerror() instead.
+constexpr const char *reasonTexts[] = {
+    nullptr, // none
+    nullptr, // systemError
+    QT_TRANSLATE_NOOP("RuntimeError", "it is a folder, not a file"),
+    QT_TRANSLATE_NOOP("RuntimeError", "it is not a regular file but a device, a pipe or a socket"),
+    QT_TRANSLATE_NOOP("RuntimeError", "it holds more text than the list can (2 GiB)"),
+    QT_TRANSLATE_NOOP("RuntimeError", "is blank; it should hold a number"),
+    QT_TRANSLATE_NOOP("RuntimeError", "is not a number: \"%1\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "holds a number too large to compute with (1e+100001 or more): \"%1\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "holds a number too small to compute with (below 1e-100000): \"%1\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "read the list file \"%1\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "compute the mean"),
+    QT_TRANSLATE_NOOP("RuntimeError", "compute the mode"),
+};
+static_assert(std::size(reasonTexts) == size_t(RuntimeError::Reason::computingMode) + 1,
+              "one text for each reason");
+
 QString reasonText(const RuntimeError &error)
 {
-    using Reason = RuntimeError::Reason;
-    switch (error.reason()) {
-    case Reason::none:
-        break;
-    case Reason::systemError:
+    if (error.reason() == RuntimeError::Reason::systemError)
         return QString::fromLocal8Bit(std::strerror(error.errorCode()));
-    case Reason::folder:
-        return tr("it is a folder, not a file");
-    case Reason::notRegularFile:
-        return tr("it is not a regular file but a device, a pipe or a socket");
-    case Reason::tooLarge:
-        return tr("it holds more text than the list can (2 GiB)");
-    case Reason::blank:
-        return tr("is blank; it should hold a number");
-    case Reason::notANumber:
-        return tr("is not a number: \"%1\"");
-    case Reason::numberTooLarge:
-        return tr("holds a number too large to compute with (1e+100001 or more): \"%1\"");
-    case Reason::numberTooSmall:
-        return tr("holds a number too small to compute with (below 1e-100000): \"%1\"");
-    case Reason::tooManyDigits:
-        return tr("holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\"");
-    case Reason::readingFile:
-        return tr("read the list file \"%1\"");
-    case Reason::computingMean:
-        return tr("compute the mean");
-    case Reason::computingMode:
-        return tr("compute the mode");
-    }
-    return {};
+    const char *text = reasonTexts[size_t(error.reason())];
+    return text ? tr(text) : QString();
 }
 
 } // namespace
