@@ -4,6 +4,7 @@
 #include "runtime/widgets/errorreport.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
+#include "memorylimit.h"
 #include "testhelpers.h"
 
 #include <QTest>
@@ -287,6 +288,22 @@ private Q_SLOTS:
         }
         QCOMPARE(results[3], mode);
         QCOMPARE(results.mid(2), results.first(2));
+    }
+
+    // Where no thread can be made (no memory for its stack), every range still runs, once, on
+    // the threads there are, rather than waiting for one that never comes.
+    void runsEveryRangeWhenNoThreadCanStart()
+    {
+        LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
+        constexpr int ranges = 64;
+        Task task(ranges);
+        std::vector<int> runs(ranges);
+        {
+            const MemoryLimit limit(4 << 20); // less than a thread's stack
+            QVERIFY(limit.isSet());
+            forEachRange(task, ranges, 1, [&runs](const Range &range) { ++runs[size_t(range.index)]; });
+        }
+        QCOMPARE(runs, std::vector<int>(ranges, 1));
     }
 
     // The work starts no more threads than the CPUs this process may run on (taskset, a

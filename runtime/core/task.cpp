@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -50,37 +51,42 @@ bool Range::carryOn(qint64 units) const
 void forEachRange(Task &task, qsizetype count, qsizetype minimumSize, const std::function<void(const Range &)> &body)
 {
     const qsizetype parts = std::clamp(count / std::max(minimumSize, qsizetype(1)), qsizetype(1), qsizetype(task.threads()));
-    std::atomic<int> firstFailed = int(parts);
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(parts));
-    const auto run = [&](qsizetype part) {
-        try {
-            body(Range(count * part / parts, count * (part + 1) / parts, int(part), task, firstFailed));
-        } catch (...) {
-            failures[size_t(part)] = std::current_exception();
-            int seen = firstFailed.load();
-            while (part < seen && !firstFailed.compare_exchange_weak(seen, int(part))) { }
+    // Each range is run by whoever claims it first: this thread or one of the pool's. A pool
+    // thread may start late, or never, when the system cannot make one (short of memory, Qt
+    // only warns), so this thread waits only for ranges under way. A pool thread that starts
+    // after the call has returned finds nothing left to claim: what it reads is shared.
+    struct Shared
+    {
+        std::atomic<qsizetype> next = 0;
+        std::atomic<int> firstFailed;
+        std::vector<std::exception_ptr> failures;
+        QSemaphore finished; // once for each range that has run
+    };
+    const auto shared = std::make_shared<Shared>();
+    shared->firstFailed = int(parts);
+    shared->failures.resize(size_t(parts));
+    const auto claimAndRun = [&task, &body, count, parts](Shared &state) {
+        for (qsizetype part; (part = state.next.fetch_add(1)) < parts; state.finished.release()) {
+            try {
+                body(Range(count * part / parts, count * (part + 1) / parts, int(part), task, state.firstFailed));
+            } catch (...) {
+                state.failures[size_t(part)] = std::current_exception();
+                int seen = state.firstFailed.load();
+                while (part < seen && !state.firstFailed.compare_exchange_weak(seen, int(part))) { }
+            }
         }
     };
-    // Range 0 runs here; the others on the pool, which queues them while its threads are busy.
-    QSemaphore finished;
     QThreadPool *const pool = rangePool();
     pool->setMaxThreadCount(std::max(pool->maxThreadCount(), int(parts) - 1));
-    qsizetype started = 1;
     try {
-        for (; started < parts; ++started) {
-            pool->start([&run, &finished, part = started] {
-                run(part);
-                finished.release();
-            });
-        }
+        for (qsizetype helper = 1; helper < parts; ++helper)
+            pool->start([shared, claimAndRun] { claimAndRun(*shared); });
     } catch (const std::bad_alloc &) {
-        // No room to queue the rest: they run here as well.
-        for (qsizetype part = started; part < parts; ++part)
-            run(part);
+        // No room to queue more helpers: the ranges they would have claimed are run here.
     }
-    run(0);
-    finished.acquire(int(started) - 1);
-    for (const std::exception_ptr &failure : failures) {
+    claimAndRun(*shared);
+    shared->finished.acquire(int(parts));
+    for (const std::exception_ptr &failure : shared->failures) {
         if (failure)
             std::rethrow_exception(failure);
     }

@@ -60,7 +60,7 @@ private:
 };
 
 // Calls body once for each of up to task.threads() consecutive ranges of [0, count), at least
-// minimumSize long, each on a thread of its own (the first on the calling one), and waits for
+// minimumSize long, on as many threads at once (the calling one among them), and waits for
 // all. When bodies throw, rethrows the exception of the earliest range, so that the first fault
 // in the order of the items is the one reported.
 void forEachRange(Task &task, qsizetype count, qsizetype minimumSize, const std::function<void(const Range &)> &body);
