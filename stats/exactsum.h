@@ -32,6 +32,7 @@ public:
         }
         addSlow(number);
     }
+    void add(std::int32_t integer) { m_fast[size_t(-lowestFast)] += integer; }
     void add(const ExactSum &other); // of numbers that, with these, are at most maxCount
     // The mean of the count numbers added so far, rounded once. count is 1 to maxCount.
     [[nodiscard]] ShownNumber mean(std::int64_t count) const;

@@ -44,24 +44,28 @@ ParsedNumber numberAt(const Lines &items, qsizetype position)
 constexpr qsizetype checkItems = 16384;
 constexpr qsizetype minimumRange = 4 * checkItems;
 
-// Calls use(position, number) for items offset + [range.begin, range.end), looking at the task
+// Calls use(position, text) for items offset + [range.begin, range.end), looking at the task
 // every checkItems of them. False when the range was stopped.
 template<typename Use>
 bool readRange(const Lines &items, qsizetype offset, const Range &range, Use &&use)
 {
     for (qsizetype i = offset + range.begin, end = offset + range.end; i < end;) {
         const qsizetype stop = std::min(end, i + checkItems);
-        items.forEachUtf8(i, stop, [&use, &items](qsizetype at, std::string_view text) {
-            const ParsedNumber number = parseNumber(text);
-            if (number.problem != NumberProblem::none) [[unlikely]]
-                numberAt(items, at); // reads it again, to throw the error that names the item
-            use(at, number);
-        });
+        items.forEachUtf8(i, stop, use);
         if (!range.carryOn(stop - i))
             return false;
         i = stop;
     }
     return true;
+}
+
+// The item's number, or the error that names it.
+ParsedNumber parsed(const Lines &items, qsizetype position, std::string_view text)
+{
+    const ParsedNumber number = parseNumber(text);
+    if (number.problem != NumberProblem::none) [[unlikely]]
+        numberAt(items, position); // reads it again, to throw
+    return number;
 }
 
 } // namespace
@@ -78,7 +82,7 @@ ShownNumber mean(const Lines &items, Task &task)
     std::vector<ExactSum> sums(size_t(task.threads()));
     forEachRange(task, items.size(), minimumRange, [&](const Range &range) {
         ExactSum sum;
-        if (readRange(items, 0, range, [&sum](qsizetype, const ParsedNumber &number) { sum.add(number); }))
+        if (readRange(items, 0, range, [&](qsizetype i, std::string_view text) { sum.add(parsed(items, i, text)); }))
             sums[size_t(range.index)] = std::move(sum);
     });
     for (size_t i = 1; i < sums.size(); ++i)
@@ -104,9 +108,15 @@ SumAndMode sumAndMode(const Lines &items, Task &task)
         const qsizetype chunk = std::min(ValueCounts::chunkItems, items.size() - offset);
         forEachRange(task, chunk, minimumRange, [&](const Range &range) {
             ExactSum &sum = sums[size_t(range.index)];
-            readRange(items, offset, range, [&](qsizetype i, const ParsedNumber &number) {
-                sum.add(number);
-                counts.count(range.index, number, quint32(i));
+            readRange(items, offset, range, [&](qsizetype i, std::string_view text) {
+                if (const std::optional<std::int32_t> integer = parseSmallInteger(text)) {
+                    sum.add(*integer);
+                    counts.count(range.index, *integer, quint32(i));
+                } else {
+                    const ParsedNumber number = parsed(items, i, text);
+                    sum.add(number);
+                    counts.count(range.index, number, quint32(i));
+                }
             });
         });
         counts.countScattered(task, chunk);

@@ -3,6 +3,8 @@
 #include <boost/unordered/unordered_flat_map.hpp>
 
 #include <algorithm>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,23 +99,17 @@ size_t partitionOf(std::uint64_t key)
 // 9. All 16-bit integers fit.
 constexpr size_t directLimit = size_t(1) << 16;
 
-// Integers from -32768 to 32767, the commonest items of all, are counted in a plain array per
-// reader, indexed by value: 512 KB for all of them, which stays in a core's cache, where a hash
-// table of them takes 2 MB and misses it on nearly every item. No library container indexes by
-// value more cheaply than an array.
-constexpr std::int64_t smallIntegerBound = 32768;
-constexpr size_t smallIntegers = size_t(2 * smallIntegerBound);
-// The item's index among the small integers, or smallIntegers when it is none. Each value is
-// either always one or never, however it is spelled ("3e4", "30000.0").
-size_t smallIntegerIndex(const ParsedNumber &number)
+// The number's value when it is an integer from -32768 to 32767, however it is spelled ("3e4",
+// "30000.0"), so that each value is counted in one place.
+std::optional<std::int32_t> smallInteger(const ParsedNumber &number)
 {
     static constexpr std::uint64_t powersOfTen[] = {1, 10, 100, 1000, 10'000};
     if (number.exponent < 0 || number.exponent > 4 || number.digitCount > 5)
-        return smallIntegers;
-    const std::uint64_t magnitude = number.coefficient * powersOfTen[number.exponent];
-    if (magnitude > std::uint64_t(number.negative ? smallIntegerBound : smallIntegerBound - 1))
-        return smallIntegers;
-    return size_t(number.negative ? smallIntegerBound - std::int64_t(magnitude) : smallIntegerBound + std::int64_t(magnitude));
+        return std::nullopt;
+    const auto magnitude = std::int64_t(number.coefficient * powersOfTen[number.exponent]);
+    if (magnitude > (number.negative ? 32768 : 32767))
+        return std::nullopt;
+    return std::int32_t(number.negative ? -magnitude : magnitude);
 }
 
 struct Record
@@ -130,7 +126,6 @@ struct ValueCounts::Tables
     // counts itself.
     struct Reader
     {
-        std::unique_ptr<Seen[]> integers; // by smallIntegerIndex, once the reader has seen one
         PackedTable direct;
         std::vector<std::vector<Record>> records = std::vector<std::vector<Record>>(partitions);
         CountTable<SmallValue, SmallValueHash> small;
@@ -160,6 +155,12 @@ struct ValueCounts::Tables
 ValueCounts::ValueCounts(int readers) : m_tables(std::make_unique<Tables>())
 {
     m_tables->readers.resize(size_t(readers));
+    constexpr size_t smallIntegers = 2 * smallIntegerBound;
+    for (int reader = 0; reader < readers; ++reader) {
+        m_smallIntegers.emplace_back(static_cast<Seen *>(std::calloc(smallIntegers, sizeof(Seen))));
+        if (!m_smallIntegers.back())
+            throw std::bad_alloc();
+    }
     m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 9 / 8;
 }
 
@@ -168,12 +169,8 @@ ValueCounts::~ValueCounts() = default;
 void ValueCounts::count(int readerIndex, const ParsedNumber &number, quint32 position)
 {
     Tables::Reader &reader = m_tables->readers[size_t(readerIndex)];
-    if (const size_t index = smallIntegerIndex(number); index < smallIntegers) {
-        if (!reader.integers)
-            reader.integers = std::make_unique<Seen[]>(smallIntegers);
-        Seen &seen = reader.integers[index];
-        seen.first = seen.count == 0 ? position : std::min(seen.first, position);
-        ++seen.count;
+    if (const std::optional<std::int32_t> integer = smallInteger(number)) {
+        count(readerIndex, *integer, position);
         return;
     }
     if (!packs(number)) {
@@ -237,12 +234,12 @@ ValueCounts::Best ValueCounts::best()
     }
     for (const auto &[value, seen] : first.direct)
         keepBest(best, seen);
-    for (size_t i = 0; i < smallIntegers; ++i) {
+    for (size_t i = 0; i < 2 * smallIntegerBound; ++i) {
         Seen merged;
-        for (const Tables::Reader &reader : tables.readers) {
-            if (!reader.integers || reader.integers[i].count == 0)
+        for (const auto &integers : m_smallIntegers) {
+            const Seen &seen = integers[i];
+            if (seen.count == 0)
                 continue;
-            const Seen &seen = reader.integers[i];
             merged = merged.count == 0 ? seen : Seen{merged.count + seen.count, std::min(merged.first, seen.first)};
         }
         if (merged.count != 0)

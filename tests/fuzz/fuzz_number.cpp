@@ -1,7 +1,8 @@
 // Any text as a number: parseNumber's shortcut for ordinary numbers finds exactly what the
-// general reading does; what it accepts, the C library reads as the same double; the digits and
-// exponent it finds spell that value again; and what formatNumber writes of it reads back as the
-// same shown value, within the rounding to 15 digits.
+// general reading does, and parseSmallInteger what parseNumber does; what it accepts, the C
+// library reads as the same double; the digits and exponent it finds spell that value again;
+// and what formatNumber writes of it reads back as the same shown value, within the rounding
+// to 15 digits.
 
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include <locale.h>
@@ -43,6 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
     if (number.problem == NumberProblem::empty && text.find_first_not_of(" \t") != std::string::npos)
         std::abort();
+    // The small integers' shortcut reads the value parseNumber reads, or leaves the text to it.
+    if (const std::optional<std::int32_t> integer = parseSmallInteger(text)) {
+        if (number.problem != NumberProblem::none || canonical(number) != canonical(parseNumber(std::to_string(*integer))))
+            std::abort();
+    }
     if (number.problem != NumberProblem::none)
         return 0;
 
