@@ -11,6 +11,9 @@ QThreadPool *jobPool()
     static QThreadPool *const pool = [] {
         auto *const threads = new QThreadPool;
         threads->setMaxThreadCount(16);
+        // Threads made once are kept, since making one can fail when memory runs short, and
+        // QThreadPool then keeps the job for a thread that never runs.
+        threads->setExpiryTimeout(-1);
         return threads;
     }();
     return pool;

@@ -17,7 +17,11 @@ namespace {
 // pool: at exit, nothing waits for the range of a cancelled job.
 QThreadPool *rangePool()
 {
-    static QThreadPool *const pool = new QThreadPool;
+    static QThreadPool *const pool = [] {
+        auto *const threads = new QThreadPool;
+        threads->setExpiryTimeout(-1); // kept, like the job pool's (see jobPool())
+        return threads;
+    }();
     return pool;
 }
 
