@@ -6,22 +6,36 @@
 #include "app/form1.h"
 #include "runtime/core/runtimeerror.h"
 #include "runtime/widgets/listbox.h"
+#include "testhelpers.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <optional>
 
+// Makes the temporary folder the working one, where the program looks for List.txt.
+[[nodiscard]] inline bool enter(const QTemporaryDir &dir)
+{
+    return dir.isValid() && QDir::setCurrent(dir.path());
+}
+
 // Makes List.txt in the working directory hold these bytes.
 [[nodiscard]] inline bool writeList(const QByteArray &bytes)
 {
-    QFile file(QStringLiteral("List.txt"));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return writeFile(QStringLiteral("List.txt"), bytes);
+}
+
+// One of the window's controls by its name, or the window itself by its own.
+template<typename T = QWidget>
+T *control(Form1 &form, const QString &name)
+{
+    return name == u"Form1" ? qobject_cast<T *>(&form) : form.findChild<T *>(name);
 }
 
 // Loads List.txt into the window and waits for the load to end. Returns the error, if any.
@@ -41,18 +55,11 @@ inline std::optional<RuntimeError> load(Form1 &form)
     return error;
 }
 
-// Loads List.txt into the window and shows it, as main() does; false if it never appears.
+// Loads List.txt into the window and shows it, as main() does; false if the load fails or the
+// window never appears and takes the keyboard.
 [[nodiscard]] inline bool loadAndShow(Form1 &form)
 {
-    return !load(form) && (form.show(), QTest::qWaitForWindowExposed(&form));
-}
-
-inline QStringList itemTexts(const ListBox &list)
-{
-    QStringList result;
-    for (qsizetype i = 0; i < list.items().size(); ++i)
-        result.append(list.items().text(i));
-    return result;
+    return !load(form) && (form.show(), QTest::qWaitForWindowExposed(&form) && QTest::qWaitForWindowActive(&form));
 }
 
 // Clicks the button and waits for the window to answer; when a message box comes up, notes its
@@ -74,4 +81,8 @@ inline QString clickAndDismiss(QPushButton *button)
     if (answered.isEmpty() && !answered.wait(60'000))
         qFatal("the click was never answered");
     return message;
+}
+inline QString clickAndDismiss(Form1 &form, const QString &button)
+{
+    return clickAndDismiss(control<QPushButton>(form, button));
 }
