@@ -5,9 +5,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
-#include <QDir>
 #include <QLabel>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -18,19 +16,8 @@ class TestDesktop : public QObject
 private:
     QTemporaryDir m_dir;
 
-    template<typename T = QWidget>
-    static T *control(Form1 &form, const QString &name)
-    {
-        return name == u"Form1" ? qobject_cast<T *>(&form) : form.findChild<T *>(name);
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QDir::setCurrent(m_dir.path()));
-        QVERIFY(writeList("1\n2\n2\n10\n"_ba));
-    }
+    void initTestCase() { QVERIFY(enter(m_dir) && writeList("1\n2\n2\n10\n"_ba)); }
 
     void shouldNameEveryControlForAScreenReader_data()
     {
@@ -94,7 +81,7 @@ private Q_SLOTS:
         QVERIFY(notification);
         QCOMPARE(QAccessible::queryAccessibleInterface(notification)->role(), QAccessible::Notification);
         for (const auto &[button, result] : {std::pair{u"Command1"_s, u"Mean: 3.75"_s}, std::pair{u"Command2"_s, u"Mode: 2 with 2 ocurrances"_s}}) {
-            QVERIFY(clickAndDismiss(control<QPushButton>(form, button)).isEmpty());
+            QVERIFY(clickAndDismiss(form, button).isEmpty());
             QCOMPARE(accessible->text(QAccessible::Name), result);
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
             QCOMPARE(QAccessible::queryAccessibleInterface(notification)->text(QAccessible::Name), result);
@@ -119,9 +106,7 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(QString, label);
         Form1 form;
-        QVERIFY(!load(form));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(loadAndShow(form));
         control(form, button)->setFocus();
         QTest::keyClick(control(form, button), Qt::Key(key));
         QTRY_COMPARE(control<QLabel>(form, u"Label1"_s)->text(), label);
@@ -131,10 +116,8 @@ private Q_SLOTS:
     void shouldCopyTheResult()
     {
         Form1 form;
-        QVERIFY(!load(form));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QVERIFY(clickAndDismiss(control<QPushButton>(form, u"Command2"_s)).isEmpty());
+        QVERIFY(loadAndShow(form));
+        QVERIFY(clickAndDismiss(form, u"Command2"_s).isEmpty());
         QLabel *const label = control<QLabel>(form, u"Label1"_s);
 
         // With the mouse: a drag across the label selects its text.
@@ -158,18 +141,14 @@ private Q_SLOTS:
 
     void shouldNeverTrapTheFocus_data()
     {
-        QTest::addColumn<QString>("start");
-        for (const QString &name : {u"List1"_s, u"Command1"_s, u"Command2"_s, u"Command3"_s, u"Label1"_s})
-            QTest::newRow(qPrintable(name)) << name;
+        addTaggedRows("start", {u"List1"_s, u"Command1"_s, u"Command2"_s, u"Command3"_s, u"Label1"_s});
     }
     void shouldNeverTrapTheFocus()
     {
         QFETCH(QString, start);
         Form1 form;
-        QVERIFY(!load(form));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QVERIFY(clickAndDismiss(control<QPushButton>(form, u"Command1"_s)).isEmpty()); // a result in the label
+        QVERIFY(loadAndShow(form));
+        QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty()); // a result in the label
         for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
             control(form, start)->setFocus();
             QSet<QString> visited;

@@ -3,10 +3,8 @@
 #include "app/form1.h"
 #include "windowdriver.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QPixmapCache>
-#include <QTemporaryDir>
 
 #include <malloc.h>
 
@@ -34,28 +32,22 @@ class TestSoak : public QObject
 private Q_SLOTS:
     void shouldNotGrowOverTenThousandClicks()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QVERIFY(QDir::setCurrent(dir.path()));
+        const QTemporaryDir dir;
+        QVERIFY(enter(dir));
 
         QByteArray good;
         for (int i = 0; i < 1000; ++i)
             good += QByteArray::number(i % 37) + '.' + QByteArray::number(i % 11) + '\n';
         QVERIFY(writeList(good));
         Form1 form;
-        QVERIFY(!load(form));
+        QVERIFY(loadAndShow(form));
         QVERIFY(writeList(good + "oops\n"));
         Form1 faulty;
-        QVERIFY(!load(faulty));
-        form.show();
-        faulty.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QVERIFY(QTest::qWaitForWindowExposed(&faulty));
+        QVERIFY(loadAndShow(faulty));
 
-        QPushButton *const buttons[] = {form.findChild<QPushButton *>(u"Command1"_s),
-                                        form.findChild<QPushButton *>(u"Command2"_s)};
-        QPushButton *const faultyMean = faulty.findChild<QPushButton *>(u"Command1"_s);
-        QLabel *const label = form.findChild<QLabel *>(u"Label1"_s);
+        QPushButton *const buttons[] = {control<QPushButton>(form, u"Command1"_s), control<QPushButton>(form, u"Command2"_s)};
+        QPushButton *const faultyMean = control<QPushButton>(faulty, u"Command1"_s);
+        QLabel *const label = control<QLabel>(form, u"Label1"_s);
         QString mode;
         qint64 warm = 0;
         for (int click = 0; click < 10'000; ++click) {
