@@ -8,28 +8,20 @@
 
 #include <QTest>
 
-#include <clocale>
-
 #include <sched.h>
 
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(NumberProblem)
 
-namespace {
-
-using Placed = QList<std::pair<qsizetype, QByteArray>>; // items' positions and texts
-
-} // namespace
-
 class TestStats : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    // The environment's language and number format, as the program (through QApplication) has.
-    void initTestCase() { std::setlocale(LC_ALL, ""); }
+private:
+    using Placed = QList<std::pair<qsizetype, QByteArray>>; // items' positions and texts
 
+private Q_SLOTS:
     void readsNumbers_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -132,87 +124,81 @@ private Q_SLOTS:
         QCOMPARE(modeText(modeOf(linesOf({item}))), text + u" with 1"_s);
     }
 
-    void computesMean_data()
+    // The mean or the mode of lists whose every item is a number.
+    void computes_data()
     {
         QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QString>("mean");
+        QTest::addColumn<bool>("ofMean");
+        QTest::addColumn<QString>("result");
+        const auto mean = [](const char *tag, const QStringList &items, const QString &result) {
+            QTest::addRow("mean: %s", tag) << items << true << result;
+        };
+        const auto mode = [](const char *tag, const QStringList &items, const QString &result) {
+            QTest::addRow("mode: %s", tag) << items << false << result;
+        };
 
-        QTest::newRow("1, 2") << QStringList{u"1"_s, u"2"_s} << u"1.5"_s;
-        QTest::newRow("1 to 4") << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s} << u"2.5"_s;
-        QTest::newRow("one item") << QStringList{u"7"_s} << u"7"_s;
-        QTest::newRow("15 digits") << QStringList{u"1"_s, u"1"_s, u"2"_s} << u"1.33333333333333"_s;
-        QTest::newRow("sum zero") << QStringList{u"-5"_s, u"5"_s} << u"0"_s;
+        mean("1, 2", {u"1"_s, u"2"_s}, u"1.5"_s);
+        mean("1 to 4", {u"1"_s, u"2"_s, u"3"_s, u"4"_s}, u"2.5"_s);
+        mean("one item", {u"7"_s}, u"7"_s);
+        mean("15 digits", {u"1"_s, u"1"_s, u"2"_s}, u"1.33333333333333"_s);
+        mean("sum zero", {u"-5"_s, u"5"_s}, u"0"_s);
         // The running sum is not rounded to an integer at each item.
-        QTest::newRow("1.5, 1.5") << QStringList{u"1.5"_s, u"1.5"_s} << u"1.5"_s;
-        QTest::newRow("2.5, 2.5") << QStringList{u"2.5"_s, u"2.5"_s} << u"2.5"_s;
+        mean("1.5, 1.5", {u"1.5"_s, u"1.5"_s}, u"1.5"_s);
+        mean("2.5, 2.5", {u"2.5"_s, u"2.5"_s}, u"2.5"_s);
         // No 16-bit limit on the sum.
-        QTest::newRow("32767, 1") << QStringList{u"32767"_s, u"1"_s} << u"16384"_s;
-        QTest::newRow("cancellation") << QStringList{u"1e20"_s, u"1"_s, u"-1e20"_s} << u"0.333333333333333"_s;
-        QTest::newRow("sum beyond the largest double") << QStringList{u"1.7e308"_s, u"1.7e308"_s} << u"1.7e+308"_s;
-        QTest::newRow("largest, negated") << QStringList{u"1.7976931348623157e308"_s, u"1.7976931348623157e308"_s, u"-1.7976931348623157e308"_s}
-                                          << u"5.99231044954105e+307"_s;
-        QTest::newRow("no double's range") << QStringList{u"5e-324"_s, u"0"_s} << u"2.5e-324"_s;
-        QTest::newRow("past a double's digits") << QStringList{u"100000000000000000001"_s, u"-100000000000000000000"_s} << u"0.5"_s;
-        QTest::newRow("past a double's 53 bits") << QStringList{u"9007199254740993"_s, u"-9007199254740992"_s} << u"0.5"_s;
-        QTest::newRow("far apart") << QStringList{u"1e100000"_s, u"1e-100000"_s, u"-1e100000"_s} << u"3.33333333333333e-100001"_s;
-        QTest::newRow("most digits in one item") << QStringList{u"1"_s + QString(100'000, u'0') + u'.' + QString(99'999, u'0') + u'1', u"-1e100000"_s}
-                                                 << u"5e-100001"_s;
-        QTest::newRow("true mean on a tie, even digit")
-            << QStringList{u"1.00000000000002"_s, u"1.00000000000003"_s} << u"1.00000000000002"_s;
-        QTest::newRow("true mean on a tie, odd digit")
-            << QStringList{u"2.00000000000005"_s, u"2.00000000000006"_s} << u"2.00000000000006"_s;
-        QTest::newRow("true mean just above a tie")
-            << QStringList{u"1.00000000000002"_s, u"1.000000000000030000000000000002"_s} << u"1.00000000000003"_s;
-        QTest::newRow("negative zeros") << QStringList{u"-0"_s, u"-0.0"_s} << u"0"_s;
-        QTest::newRow("blanks around") << QStringList{u" 1"_s, u"2\t"_s} << u"1.5"_s;
-        QTest::newRow("tiny against large") << QStringList{u"1e-300"_s, u"1e300"_s} << u"5e+299"_s;
-        QTest::newRow("a million tenths") << QStringList(1'000'000, u"0.1"_s) << u"0.1"_s;
-    }
-    void computesMean()
-    {
-        QFETCH(QStringList, items);
-        QFETCH(QString, mean);
-        QCOMPARE(formatNumber(meanOf(linesOf(items))), mean);
-    }
+        mean("32767, 1", {u"32767"_s, u"1"_s}, u"16384"_s);
+        mean("cancellation", {u"1e20"_s, u"1"_s, u"-1e20"_s}, u"0.333333333333333"_s);
+        mean("sum beyond the largest double", {u"1.7e308"_s, u"1.7e308"_s}, u"1.7e+308"_s);
+        mean("largest, negated", {u"1.7976931348623157e308"_s, u"1.7976931348623157e308"_s, u"-1.7976931348623157e308"_s},
+             u"5.99231044954105e+307"_s);
+        mean("no double's range", {u"5e-324"_s, u"0"_s}, u"2.5e-324"_s);
+        mean("past a double's digits", {u"100000000000000000001"_s, u"-100000000000000000000"_s}, u"0.5"_s);
+        mean("past a double's 53 bits", {u"9007199254740993"_s, u"-9007199254740992"_s}, u"0.5"_s);
+        mean("far apart", {u"1e100000"_s, u"1e-100000"_s, u"-1e100000"_s}, u"3.33333333333333e-100001"_s);
+        mean("most digits in one item", {u"1"_s + QString(100'000, u'0') + u'.' + QString(99'999, u'0') + u'1', u"-1e100000"_s},
+             u"5e-100001"_s);
+        mean("true mean on a tie, even digit", {u"1.00000000000002"_s, u"1.00000000000003"_s}, u"1.00000000000002"_s);
+        mean("true mean on a tie, odd digit", {u"2.00000000000005"_s, u"2.00000000000006"_s}, u"2.00000000000006"_s);
+        mean("true mean just above a tie", {u"1.00000000000002"_s, u"1.000000000000030000000000000002"_s}, u"1.00000000000003"_s);
+        mean("negative zeros", {u"-0"_s, u"-0.0"_s}, u"0"_s);
+        mean("blanks around", {u" 1"_s, u"2\t"_s}, u"1.5"_s);
+        mean("tiny against large", {u"1e-300"_s, u"1e300"_s}, u"5e+299"_s);
+        mean("a million tenths", QStringList(1'000'000, u"0.1"_s), u"0.1"_s);
 
-    void computesMode_data()
-    {
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QString>("mode");
-
-        QTest::newRow("one item") << QStringList{u"5"_s} << u"5 with 1"_s;
-        QTest::newRow("1, 2, 2") << QStringList{u"1"_s, u"2"_s, u"2"_s} << u"2 with 2"_s;
-        QTest::newRow("2, 1, 2") << QStringList{u"2"_s, u"1"_s, u"2"_s} << u"2 with 2"_s;
-        QTest::newRow("tie: earlier value wins") << QStringList{u"3"_s, u"3"_s, u"1"_s, u"1"_s} << u"3 with 2"_s;
-        QTest::newRow("tie by first occurrence, not by last")
-            << QStringList{u"1"_s, u"2"_s, u"2"_s, u"1"_s} << u"1 with 2"_s;
-        QTest::newRow("all distinct: first item") << QStringList{u"1"_s, u"2"_s, u"3"_s} << u"1 with 1"_s;
-        QTest::newRow("same value, other text") << QStringList{u"2"_s, u"2.0"_s, u" 2e0"_s} << u"2 with 3"_s;
-        QTest::newRow("negative") << QStringList{u"-4"_s, u"-4"_s, u"7"_s} << u"-4 with 2"_s;
+        mode("one item", {u"5"_s}, u"5 with 1"_s);
+        mode("1, 2, 2", {u"1"_s, u"2"_s, u"2"_s}, u"2 with 2"_s);
+        mode("2, 1, 2", {u"2"_s, u"1"_s, u"2"_s}, u"2 with 2"_s);
+        mode("tie: earlier value wins", {u"3"_s, u"3"_s, u"1"_s, u"1"_s}, u"3 with 2"_s);
+        mode("tie by first occurrence, not by last", {u"1"_s, u"2"_s, u"2"_s, u"1"_s}, u"1 with 2"_s);
+        mode("all distinct: first item", {u"1"_s, u"2"_s, u"3"_s}, u"1 with 1"_s);
+        mode("same value, other text", {u"2"_s, u"2.0"_s, u" 2e0"_s}, u"2 with 3"_s);
+        mode("negative", {u"-4"_s, u"-4"_s, u"7"_s}, u"-4 with 2"_s);
         // Fractions are values of their own, not rounded to integers.
-        QTest::newRow("2.5, 2.5, 3") << QStringList{u"2.5"_s, u"2.5"_s, u"3"_s} << u"2.5 with 2"_s;
-        QTest::newRow("2.5") << QStringList{u"2.5"_s} << u"2.5 with 1"_s;
-        QTest::newRow("16-bit integers spelled other ways")
-            << QStringList{u"-32768"_s, u"3e4"_s, u"30000.0"_s, u"-32768.00"_s, u"32767"_s, u"300e2"_s} << u"30000 with 3"_s;
-        QTest::newRow("just past 16 bits") << QStringList{u"32768"_s, u"-32769"_s, u"32768"_s, u"-32768"_s} << u"32768 with 2"_s;
-        QTest::newRow("no 16-bit limit") << QStringList{u"40000"_s, u"1e300"_s, u"1e300"_s} << u"1e+300 with 2"_s;
-        QTest::newRow("zero and negative zero") << QStringList{u"1"_s, u"-0"_s, u"0"_s} << u"0 with 2"_s;
-        QTest::newRow("later value overtakes") << QStringList{u"1"_s, u"1"_s, u"2"_s, u"2"_s, u"2"_s} << u"2 with 3"_s;
-        QTest::newRow("no underflow") << QStringList{u"1e-400"_s, u"0"_s, u"1e-400"_s} << u"1e-400 with 2"_s;
-        QTest::newRow("past a double's 53 bits") << QStringList{u"9007199254740993"_s, u"9007199254740992"_s, u"9007199254740992"_s}
-                                                 << u"9.00719925474099e+15 with 2"_s;
-        QTest::newRow("long digits, spelled two ways")
-            << QStringList{u"1"_s, u"123456789012345678901234.5"_s, u"1.234567890123456789012345e23"_s} << u"1.23456789012346e+23 with 2"_s;
+        mode("2.5, 2.5, 3", {u"2.5"_s, u"2.5"_s, u"3"_s}, u"2.5 with 2"_s);
+        mode("2.5", {u"2.5"_s}, u"2.5 with 1"_s);
+        mode("16-bit integers spelled other ways", {u"-32768"_s, u"3e4"_s, u"30000.0"_s, u"-32768.00"_s, u"32767"_s, u"300e2"_s},
+             u"30000 with 3"_s);
+        mode("just past 16 bits", {u"32768"_s, u"-32769"_s, u"32768"_s, u"-32768"_s}, u"32768 with 2"_s);
+        mode("no 16-bit limit", {u"40000"_s, u"1e300"_s, u"1e300"_s}, u"1e+300 with 2"_s);
+        mode("zero and negative zero", {u"1"_s, u"-0"_s, u"0"_s}, u"0 with 2"_s);
+        mode("later value overtakes", {u"1"_s, u"1"_s, u"2"_s, u"2"_s, u"2"_s}, u"2 with 3"_s);
+        mode("no underflow", {u"1e-400"_s, u"0"_s, u"1e-400"_s}, u"1e-400 with 2"_s);
+        mode("past a double's 53 bits", {u"9007199254740993"_s, u"9007199254740992"_s, u"9007199254740992"_s},
+             u"9.00719925474099e+15 with 2"_s);
+        mode("long digits, spelled two ways", {u"1"_s, u"123456789012345678901234.5"_s, u"1.234567890123456789012345e23"_s},
+             u"1.23456789012346e+23 with 2"_s);
         QStringList distinct;
         for (int i = 0; i < 300'000; ++i)
             distinct.append(QString::number(i * 0.001, 'f', 3));
-        QTest::newRow("300,000 distinct values, one twice") << distinct + QStringList{u"150"_s} << u"150 with 2"_s;
+        mode("300,000 distinct values, one twice", distinct << u"150"_s, u"150 with 2"_s);
     }
-    void computesMode()
+    void computes()
     {
         QFETCH(QStringList, items);
-        QFETCH(QString, mode);
-        QCOMPARE(modeText(modeOf(linesOf(items))), mode);
+        QFETCH(bool, ofMean);
+        QFETCH(QString, result);
+        const Lines lines = linesOf(items);
+        QCOMPARE(ofMean ? formatNumber(meanOf(lines)) : modeText(modeOf(lines)), result);
     }
 
     // Lists long enough to be shared among four threads and, for the mode, read in two chunks,
@@ -355,5 +341,6 @@ private Q_SLOTS:
     }
 };
 
-QTEST_APPLESS_MAIN(TestStats)
+// A QCoreApplication, for the environment's language and number format as the program has them.
+QTEST_GUILESS_MAIN(TestStats)
 #include "tst_stats.moc"
