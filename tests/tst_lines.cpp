@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include <cerrno>
-#include <clocale>
 #include <cstring>
 #include <optional>
 
@@ -17,32 +16,26 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Checks that result(text, task) is the same on two threads as on one, with text placed across
-// the point where two threads split it, at each of its bytes in turn. The load gives a thread
-// no less than 1 MiB of text.
-template<typename Result>
-void sameWhenSplit(const QByteArray &text, Result &&result)
-{
-    constexpr qsizetype half = qsizetype(1) << 20;
-    for (qsizetype shift = 0; shift <= text.size(); ++shift) {
-        const QByteArray placed = QByteArray(half - shift, 'a') + text + QByteArray(half + shift - text.size(), 'b');
-        Task one(1), two(2);
-        QCOMPARE(result(placed, two), result(placed, one));
-    }
-}
-
-} // namespace
-
 class TestLines : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    // The environment's language and number format, as the program (through QApplication) has.
-    void initTestCase() { std::setlocale(LC_ALL, ""); }
+private:
+    // Checks that result(text, task) is the same on two threads as on one, with text placed across
+    // the point where two threads split it, at each of its bytes in turn. The load gives a thread
+    // no less than 1 MiB of text.
+    template<typename Result>
+    static void sameWhenSplit(const QByteArray &text, Result &&result)
+    {
+        constexpr qsizetype half = qsizetype(1) << 20;
+        for (qsizetype shift = 0; shift <= text.size(); ++shift) {
+            const QByteArray placed = QByteArray(half - shift, 'a') + text + QByteArray(half + shift - text.size(), 'b');
+            Task one(1), two(2);
+            QCOMPARE(result(placed, two), result(placed, one));
+        }
+    }
 
+private Q_SLOTS:
     void splitsLines_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -169,5 +162,7 @@ private Q_SLOTS:
     }
 };
 
-QTEST_APPLESS_MAIN(TestLines)
+// A QCoreApplication, for the environment's language as the program has it: the messages quote
+// the C library's own words for an error.
+QTEST_GUILESS_MAIN(TestLines)
 #include "tst_lines.moc"
