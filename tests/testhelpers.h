@@ -39,6 +39,15 @@ inline QStringList texts(const Lines &lines)
     return result;
 }
 
+// The numbers from 0 to count - 1, a line each.
+inline QByteArray numberLines(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += QByteArray::number(i) + '\n';
+    return text;
+}
+
 // The mean and the mode as a click shows them, on the given number of threads (0: every core);
 // each throws the error a click would report.
 inline ShownNumber meanOf(const Lines &items, int threads = 0)

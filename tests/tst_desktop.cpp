@@ -151,13 +151,9 @@ private Q_SLOTS:
         QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty()); // a result in the label
         for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
             control(form, start)->setFocus();
-            QSet<QString> visited;
-            for (int i = 0; i < 5; ++i) {
-                QTest::keyClick(QApplication::focusWidget(), key);
-                visited.insert(QApplication::focusWidget()->objectName());
-            }
-            QCOMPARE(QApplication::focusWidget()->objectName(), start); // round the whole window
-            QCOMPARE(visited.size(), 5);
+            const QStringList visited = tabThrough(5, key);
+            QCOMPARE(visited.last(), start); // round the whole window
+            QCOMPARE(QSet<QString>(visited.cbegin(), visited.cend()).size(), 5);
         }
     }
 };

@@ -30,8 +30,6 @@ class TestForm1 : public QObject
 private:
     QTemporaryDir m_dir;
 
-    void writeList(const QByteArray &bytes) { QVERIFY(::writeList(bytes)); }
-
 private Q_SLOTS:
     void initTestCase() { QVERIFY(enter(m_dir)); }
     void cleanup() { QFile::remove(u"List.txt"_s); }
@@ -52,22 +50,15 @@ private Q_SLOTS:
 
     void shouldMoveFocusInTabOrder()
     {
-        writeList("1\n2\n"_ba);
+        QVERIFY(writeList("1\n2\n"_ba));
         Form1 form;
         QVERIFY(loadAndShow(form));
         // The label joins the order once it holds a result: empty, it would be a silent stop.
-        const QStringList order{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"List1"_s};
-        for (const QString &name : order) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->objectName(), name);
-        }
+        QCOMPARE(tabThrough(4), (QStringList{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"List1"_s}));
         // Tabbing into the list neither selects nor changes anything.
         QCOMPARE(control<ListBox>(form, u"List1"_s)->selectedIndex(), -1);
         QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
-        for (const QString &name : {u"Command2"_s, u"Command3"_s, u"Label1"_s, u"List1"_s}) { // from Mean, clicked
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->objectName(), name);
-        }
+        QCOMPARE(tabThrough(4), (QStringList{u"Command2"_s, u"Command3"_s, u"Label1"_s, u"List1"_s})); // from Mean, clicked
     }
 
     void shouldCarryTheIconInThreeImages_data()
@@ -103,7 +94,7 @@ private Q_SLOTS:
 
     void shouldLoadTheListInFileOrder()
     {
-        writeList("3\r\n\r\n-1.5\r\nabc\r\n  7  "_ba);
+        QVERIFY(writeList("3\r\n\r\n-1.5\r\nabc\r\n  7  "_ba));
         Form1 form;
         QVERIFY(!load(form));
         auto *const list = control<ListBox>(form, u"List1"_s);
@@ -125,7 +116,7 @@ private Q_SLOTS:
 
     void shouldKeepTheLabelWhenAClickFails()
     {
-        writeList("1\n2\n"_ba);
+        QVERIFY(writeList("1\n2\n"_ba));
         Form1 form;
         QVERIFY(loadAndShow(form));
         auto *const list = control<ListBox>(form, u"List1"_s);
@@ -146,10 +137,8 @@ private Q_SLOTS:
     void shouldReportRunningOutOfMemoryAndKeepTheWindow()
     {
         LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
-        QByteArray distinct;
-        for (int i = 0; i < 3'000'000; ++i)
-            distinct += QByteArray::number(i) + '\n';
-        writeList(distinct);
+        const QByteArray distinct = numberLines(3'000'000);
+        QVERIFY(writeList(distinct));
         Form1 form;
         QVERIFY(loadAndShow(form));
         auto *const label = control<QLabel>(form, u"Label1"_s);
@@ -235,7 +224,7 @@ private Q_SLOTS:
         QByteArray longNumbers; // distinct values of 40 digits: a pass that takes a while
         for (int i = 0; i < 1'000'000; ++i)
             longNumbers += "1000000000000000000000000000000" + QByteArray::number(100'000'000 + i) + '\n';
-        writeList(longNumbers);
+        QVERIFY(writeList(longNumbers));
         Form1 form;
         QVERIFY(!load(form));
         auto *const list = form.findChild<ListBox *>();
@@ -278,11 +267,10 @@ private Q_SLOTS:
             return;
         }
         QTimer::singleShot(0, &form, [&] {
-            if (end == u"Done clicked") {
+            if (end == u"Done clicked")
                 QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, control(form, u"Command3"_s)->geometry().center());
-            } else {
+            else
                 form.close();
-            }
         });
         QTimer::singleShot(20'000, qApp, [] { QCoreApplication::exit(99); });
         QElapsedTimer timer;
@@ -297,12 +285,11 @@ private Q_SLOTS:
         const QByteArray folder = QFile::encodeName(m_dir.path()) + "/caf\xE9";
         QCOMPARE(::mkdir(folder.constData(), 0700), 0);
         QCOMPARE(::chdir(folder.constData()), 0);
-        writeList("1\n2\n"_ba);
+        QVERIFY(writeList("1\n2\n"_ba));
         Form1 form;
         QVERIFY(!load(form));
         QCOMPARE(control<ListBox>(form, u"List1"_s)->itemCount(), 2);
-        QFile::remove(u"List.txt"_s);
-        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QVERIFY(enter(m_dir));
     }
 
     // Both ways out run the application's own event loop, as main() does.

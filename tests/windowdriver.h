@@ -62,6 +62,18 @@ inline std::optional<RuntimeError> load(Form1 &form)
     return !load(form) && (form.show(), QTest::qWaitForWindowExposed(&form) && QTest::qWaitForWindowActive(&form));
 }
 
+// Presses the key (Tab or Backtab) this many times, each where the focus is then; returns the
+// names of the controls that the focus went to, in turn.
+inline QStringList tabThrough(int presses, Qt::Key key = Qt::Key_Tab)
+{
+    QStringList names;
+    for (int i = 0; i < presses; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        names.append(QApplication::focusWidget()->objectName());
+    }
+    return names;
+}
+
 // Clicks the button and waits for the window to answer; when a message box comes up, notes its
 // text and dismisses it. A message that Qt would render as rich text comes back marked, since an
 // item's text must show as typed.
