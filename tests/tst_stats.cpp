@@ -212,38 +212,29 @@ private Q_SLOTS:
 
         constexpr qsizetype quarter = 65536, chunk = qsizetype(1) << 21;
         QTest::newRow("tie across a range boundary")
-            << 4 * quarter << Placed{{quarter, "8"}, {quarter + 1, "8"}, {quarter - 1, "7"}, {3 * quarter, "7"}}
-            << u"7 with 2"_s;
+            << 4 * quarter << Placed{{quarter, "8"}, {quarter + 1, "8"}, {quarter - 1, "7"}, {3 * quarter, "7"}} << u"7 with 2"_s;
         QTest::newRow("one value, spelled two ways in two ranges")
-            << 4 * quarter << Placed{{2 * quarter, "3"}, {2 * quarter + 1, "3"}, {2 * quarter - 1, "2e0"}, {4 * quarter - 1, "2"}}
-            << u"2 with 2"_s;
+            << 4 * quarter << Placed{{2 * quarter, "3"}, {2 * quarter + 1, "3"}, {2 * quarter - 1, "2e0"}, {4 * quarter - 1, "2"}} << u"2 with 2"_s;
         QTest::newRow("rare values in two ranges")
-            << 4 * quarter
-            << Placed{{quarter - 1, "1234567890123456789012"}, {quarter + 9, "1.234567890123456789012e21"},
-                                                       {quarter - 9, "1e70"}, {3 * quarter, "10e69"}}
-            << u"1e+70 with 2"_s;
+            << 4 * quarter << Placed{{quarter - 1, "1234567890123456789012"}, {quarter + 9, "1.234567890123456789012e21"},
+                                     {quarter - 9, "1e70"}, {3 * quarter, "10e69"}} << u"1e+70 with 2"_s;
         QTest::newRow("tie across a range boundary, counted in partitions")
-            << chunk + 4 * quarter
-            << Placed{{chunk + quarter, "8"}, {chunk + quarter + 1, "8"}, {chunk + quarter - 1, "7"}, {chunk + 3 * quarter, "7"}}
+            << chunk + 4 * quarter << Placed{{chunk + quarter, "8"}, {chunk + quarter + 1, "8"}, {chunk + quarter - 1, "7"}, {chunk + 3 * quarter, "7"}}
             << u"7 with 2"_s;
-        QTest::newRow("tie across chunks")
-            << chunk + quarter << Placed{{chunk, "6"}, {chunk + 1, "6"}, {10, "5"}, {chunk + 5, "5"}}
-            << u"5 with 2"_s;
-        QTest::newRow("bad items in two ranges")
-            << 4 * quarter << Placed{{quarter + 10, "y"}, {quarter - 10, "x"}}
-            << u"Line 65527 is not a number: \"%1\"."_s.arg(isolated(u"x"_s));
+        QTest::newRow("tie across chunks") << chunk + quarter << Placed{{chunk, "6"}, {chunk + 1, "6"}, {10, "5"}, {chunk + 5, "5"}} << u"5 with 2"_s;
+        QTest::newRow("bad items in two ranges") << 4 * quarter << Placed{{quarter + 10, "y"}, {quarter - 10, "x"}} << notANumber(65527, u"x"_s);
     }
     void sameOnAnyNumberOfThreads()
     {
         QFETCH(qsizetype, count);
         QFETCH(Placed, placed);
         QFETCH(QString, mode);
-        QList<QByteArray> texts(count);
+        QList<QByteArray> items(count);
         for (qsizetype i = 0; i < count; ++i)
-            texts[i] = QByteArray::number(i) + ".25";
+            items[i] = QByteArray::number(i) + ".25";
         for (const auto &[position, text] : placed)
-            texts[position] = text;
-        const Lines lines = Lines::fromUtf8(texts.join('\n'));
+            items[position] = text;
+        const Lines lines = Lines::fromUtf8(items.join('\n'));
 
         const auto results = [&lines](int threads) {
             try {
