@@ -14,15 +14,6 @@ namespace {
 
 const QString emptyList = u"The list is empty: there is nothing to compute."_s;
 
-QByteArray randomBytes(qsizetype size)
-{
-    QRandomGenerator generator(20261208);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
 // A file of these items whose mean and mode the label shows, as "Mean: <mean>" and
 // "Mode: <mode> ocurrances".
 void addAnswered(const char *name, const QByteArray &file, int items, const QString &mean, const QString &mode)
@@ -131,7 +122,11 @@ private Q_SLOTS:
 
     void shouldAnswerRandomBytes()
     {
-        QVERIFY(writeList(randomBytes(1 << 16)));
+        QRandomGenerator generator(20261208);
+        QByteArray bytes(1 << 16, Qt::Uninitialized);
+        for (char &byte : bytes)
+            byte = char(generator.bounded(256));
+        QVERIFY(writeList(bytes));
         Form1 form;
         QVERIFY(loadAndShow(form));
         auto *const list = control<ListBox>(form, u"List1"_s);
