@@ -50,9 +50,8 @@ private Q_SLOTS:
 
     void shouldMoveFocusInTabOrder()
     {
-        QVERIFY(writeList("1\n2\n"_ba));
         Form1 form;
-        QVERIFY(loadAndShow(form));
+        QVERIFY(loadAndShow(form, "1\n2\n"_ba));
         // The label joins the order once it holds a result: empty, it would be a silent stop.
         QCOMPARE(tabThrough(4), (QStringList{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"List1"_s}));
         // Tabbing into the list neither selects nor changes anything.
@@ -116,9 +115,8 @@ private Q_SLOTS:
 
     void shouldKeepTheLabelWhenAClickFails()
     {
-        QVERIFY(writeList("1\n2\n"_ba));
         Form1 form;
-        QVERIFY(loadAndShow(form));
+        QVERIFY(loadAndShow(form, "1\n2\n"_ba));
         auto *const list = control<ListBox>(form, u"List1"_s);
         auto *const label = control<QLabel>(form, u"Label1"_s);
         QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
@@ -138,9 +136,8 @@ private Q_SLOTS:
     {
         LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
         const QByteArray distinct = numberLines(3'000'000);
-        QVERIFY(writeList(distinct));
         Form1 form;
-        QVERIFY(loadAndShow(form));
+        QVERIFY(loadAndShow(form, distinct));
         auto *const label = control<QLabel>(form, u"Label1"_s);
         QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
         QString message;

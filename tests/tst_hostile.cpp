@@ -96,9 +96,8 @@ private Q_SLOTS:
         QFETCH(QString, mean);
         QFETCH(QString, mode);
 
-        QVERIFY(writeList(file));
         Form1 form;
-        QVERIFY(loadAndShow(form));
+        QVERIFY(loadAndShow(form, file));
         auto *const list = control<ListBox>(form, u"List1"_s);
         auto *const label = control<QLabel>(form, u"Label1"_s);
         QCOMPARE(list->itemCount(), items);
@@ -126,9 +125,8 @@ private Q_SLOTS:
         QByteArray bytes(1 << 16, Qt::Uninitialized);
         for (char &byte : bytes)
             byte = char(generator.bounded(256));
-        QVERIFY(writeList(bytes));
         Form1 form;
-        QVERIFY(loadAndShow(form));
+        QVERIFY(loadAndShow(form, bytes));
         auto *const list = control<ListBox>(form, u"List1"_s);
         QVERIFY(list->itemCount() > 100);
         const QString message = clickAndDismiss(form, u"Command1"_s);

@@ -61,6 +61,11 @@ inline std::optional<RuntimeError> load(Form1 &form)
 {
     return !load(form) && (form.show(), QTest::qWaitForWindowExposed(&form) && QTest::qWaitForWindowActive(&form));
 }
+// The same, with List.txt made to hold these bytes first.
+[[nodiscard]] inline bool loadAndShow(Form1 &form, const QByteArray &list)
+{
+    return writeList(list) && loadAndShow(form);
+}
 
 // Presses the key (Tab or Backtab) this many times, each where the focus is then; returns the
 // names of the controls that the focus went to, in turn.
