@@ -82,8 +82,7 @@ private Q_SLOTS:
         QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE" "1\0\n\0\xAC\x20", 8) << u"1\n\u20AC"_s;
         QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0" "1\0\r\0\n", 8) << u"1\r\n"_s;
         QTest::newRow("lone UTF-16 BOM") << "\xFF\xFE"_ba << QString();
-        QTest::newRow("UTF-16 odd byte count is Latin-1") << QByteArray("\xFF\xFE" "1\0" "2", 5)
-                                                          << QString(u"\u00FF\u00FE" "1\0" "2"_s);
+        QTest::newRow("UTF-16 odd byte count is Latin-1") << QByteArray("\xFF\xFE" "1\0" "2", 5) << QString(u"\u00FF\u00FE" "1\0" "2"_s);
         QTest::newRow("UTF-16 lone surrogate is Latin-1") << QByteArray("\xFF\xFE\x00\xD8" "1\0", 6)
                                                           << QString(u"\u00FF\u00FE\0\u00D8" "1\0"_s);
     }

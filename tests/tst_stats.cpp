@@ -12,8 +12,6 @@
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(NumberProblem)
-
 class TestStats : public QObject
 {
     Q_OBJECT
