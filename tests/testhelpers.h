@@ -1,7 +1,8 @@
 #pragma once
 
-// What several tests share: lists made of items, the statistics as a click gives them, the
-// messages that report an item, and list files that cannot be read.
+// What several tests share: lists made of items and read back as texts, the statistics as a
+// click gives them, the error a call reports and the messages that report an item, files
+// written whole, tables tagged by their values, and list files that cannot be read.
 
 #include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"

@@ -99,6 +99,7 @@ inline QString clickAndDismiss(QPushButton *button)
         qFatal("the click was never answered");
     return message;
 }
+// The same, for the window's button of that name.
 inline QString clickAndDismiss(Form1 &form, const QString &button)
 {
     return clickAndDismiss(control<QPushButton>(form, button));
