@@ -5,9 +5,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
-#include <QDir>
 #include <QLabel>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -18,19 +16,8 @@ class TestDesktop : public QObject
 private:
     QTemporaryDir m_dir;
 
-    template<typename T = QWidget>
-    static T *control(Form1 &form, const QString &name)
-    {
-        return name == u"Form1" ? qobject_cast<T *>(&form) : form.findChild<T *>(name);
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QDir::setCurrent(m_dir.path()));
-        QVERIFY(writeList("1\n2\n2\n10\n"_ba));
-    }
+    void initTestCase() { QVERIFY(enter(m_dir) && writeList("1\n2\n2\n10\n"_ba)); }
 
     void shouldNameEveryControlForAScreenReader_data()
     {
@@ -42,8 +29,7 @@ private Q_SLOTS:
         QTest::newRow("the window") << u"Form1"_s << QAccessible::Window << u"Form1"_s << QString();
         QTest::newRow("List1") << u"List1"_s << QAccessible::List << u"Numbers from List.txt"_s
                                << u"The lines of List.txt, one item each, in file order"_s;
-        QTest::newRow("Command1") << u"Command1"_s << QAccessible::Button << u"Mean"_s
-                                  << u"Shows the mean of the numbers in the list"_s;
+        QTest::newRow("Command1") << u"Command1"_s << QAccessible::Button << u"Mean"_s << u"Shows the mean of the numbers in the list"_s;
         QTest::newRow("Command2") << u"Command2"_s << QAccessible::Button << u"Mode"_s
                                   << u"Shows the most frequent number in the list and how often it occurs"_s;
         QTest::newRow("Command3") << u"Command3"_s << QAccessible::Button << u"Done"_s << u"Ends the program"_s;
@@ -94,7 +80,7 @@ private Q_SLOTS:
         QVERIFY(notification);
         QCOMPARE(QAccessible::queryAccessibleInterface(notification)->role(), QAccessible::Notification);
         for (const auto &[button, result] : {std::pair{u"Command1"_s, u"Mean: 3.75"_s}, std::pair{u"Command2"_s, u"Mode: 2 with 2 ocurrances"_s}}) {
-            QVERIFY(clickAndDismiss(control<QPushButton>(form, button)).isEmpty());
+            QVERIFY(clickAndDismiss(form, button).isEmpty());
             QCOMPARE(accessible->text(QAccessible::Name), result);
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
             QCOMPARE(QAccessible::queryAccessibleInterface(notification)->text(QAccessible::Name), result);
@@ -119,9 +105,7 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(QString, label);
         Form1 form;
-        QVERIFY(!load(form));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(loadAndShow(form));
         control(form, button)->setFocus();
         QTest::keyClick(control(form, button), Qt::Key(key));
         QTRY_COMPARE(control<QLabel>(form, u"Label1"_s)->text(), label);
@@ -131,10 +115,8 @@ private Q_SLOTS:
     void shouldCopyTheResult()
     {
         Form1 form;
-        QVERIFY(!load(form));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QVERIFY(clickAndDismiss(control<QPushButton>(form, u"Command2"_s)).isEmpty());
+        QVERIFY(loadAndShow(form));
+        QVERIFY(clickAndDismiss(form, u"Command2"_s).isEmpty());
         QLabel *const label = control<QLabel>(form, u"Label1"_s);
 
         // With the mouse: a drag across the label selects its text.
@@ -149,8 +131,7 @@ private Q_SLOTS:
         // From the keyboard: tab to the label, select all, copy.
         QGuiApplication::clipboard()->clear();
         control(form, u"Command3"_s)->setFocus();
-        QTest::keyClick(control(form, u"Command3"_s), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), label);
+        QCOMPARE(tabThrough(1), QStringList{u"Label1"_s});
         QTest::keyClick(label, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), u"Mode: 2 with 2 ocurrances"_s);
@@ -158,27 +139,19 @@ private Q_SLOTS:
 
     void shouldNeverTrapTheFocus_data()
     {
-        QTest::addColumn<QString>("start");
-        for (const QString &name : {u"List1"_s, u"Command1"_s, u"Command2"_s, u"Command3"_s, u"Label1"_s})
-            QTest::newRow(qPrintable(name)) << name;
+        addTaggedRows("start", {u"List1"_s, u"Command1"_s, u"Command2"_s, u"Command3"_s, u"Label1"_s});
     }
     void shouldNeverTrapTheFocus()
     {
         QFETCH(QString, start);
         Form1 form;
-        QVERIFY(!load(form));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QVERIFY(clickAndDismiss(control<QPushButton>(form, u"Command1"_s)).isEmpty()); // a result in the label
+        QVERIFY(loadAndShow(form));
+        QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty()); // a result in the label
         for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
             control(form, start)->setFocus();
-            QSet<QString> visited;
-            for (int i = 0; i < 5; ++i) {
-                QTest::keyClick(QApplication::focusWidget(), key);
-                visited.insert(QApplication::focusWidget()->objectName());
-            }
-            QCOMPARE(QApplication::focusWidget()->objectName(), start); // round the whole window
-            QCOMPARE(visited.size(), 5);
+            const QStringList visited = tabThrough(5, key);
+            QCOMPARE(visited.last(), start); // round the whole window
+            QCOMPARE(QSet<QString>(visited.cbegin(), visited.cend()).size(), 5);
         }
     }
 };

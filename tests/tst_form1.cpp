@@ -6,22 +6,14 @@
 #include "runtime/widgets/listbox.h"
 #include "runtime/widgets/progress.h"
 #include "memorylimit.h"
-#include "testhelpers.h"
 #include "windowdriver.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QSet>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -38,14 +30,8 @@ class TestForm1 : public QObject
 private:
     QTemporaryDir m_dir;
 
-    void writeList(const QByteArray &bytes) { QVERIFY(::writeList(bytes)); }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QDir::setCurrent(m_dir.path()));
-    }
+    void initTestCase() { QVERIFY(enter(m_dir)); }
     void cleanup() { QFile::remove(u"List.txt"_s); }
 
     void shouldStartAsAnEmptyWindowWithFocusOnTheList()
@@ -55,33 +41,23 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QCOMPARE(form.windowTitle(), u"Form1"_s);
         QCOMPARE(form.size(), QSize(312, 213));
-        auto *const list = form.findChild<ListBox *>(u"List1"_s);
+        auto *const list = control<ListBox>(form, u"List1"_s);
         QCOMPARE(list->itemCount(), 0);
         QCOMPARE(list->selectedIndex(), -1);
-        QVERIFY(form.findChild<QLabel *>(u"Label1"_s)->text().isEmpty());
+        QVERIFY(control<QLabel>(form, u"Label1"_s)->text().isEmpty());
         QCOMPARE(QApplication::focusWidget(), list);
     }
 
     void shouldMoveFocusInTabOrder()
     {
         Form1 form;
-        writeList("1\n2\n"_ba);
-        QVERIFY(!load(form));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(loadAndShow(form, "1\n2\n"_ba));
         // The label joins the order once it holds a result: empty, it would be a silent stop.
-        const QStringList order{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"List1"_s};
-        for (const QString &name : order) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->objectName(), name);
-        }
+        QCOMPARE(tabThrough(4), (QStringList{u"Command1"_s, u"Command2"_s, u"Command3"_s, u"List1"_s}));
         // Tabbing into the list neither selects nor changes anything.
-        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->selectedIndex(), -1);
-        QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
-        for (const QString &name : {u"Command2"_s, u"Command3"_s, u"Label1"_s, u"List1"_s}) { // from Mean, clicked
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->objectName(), name);
-        }
+        QCOMPARE(control<ListBox>(form, u"List1"_s)->selectedIndex(), -1);
+        QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
+        QCOMPARE(tabThrough(4), (QStringList{u"Command2"_s, u"Command3"_s, u"Label1"_s, u"List1"_s})); // from Mean, clicked
     }
 
     void shouldCarryTheIconInThreeImages_data()
@@ -117,11 +93,11 @@ private Q_SLOTS:
 
     void shouldLoadTheListInFileOrder()
     {
-        writeList("3\r\n\r\n-1.5\r\nabc\r\n  7  "_ba);
+        QVERIFY(writeList("3\r\n\r\n-1.5\r\nabc\r\n  7  "_ba));
         Form1 form;
         QVERIFY(!load(form));
-        auto *const list = form.findChild<ListBox *>(u"List1"_s);
-        QCOMPARE(itemTexts(*list), (QStringList{u"3"_s, QString(), u"-1.5"_s, u"abc"_s, u"  7  "_s}));
+        auto *const list = control<ListBox>(form, u"List1"_s);
+        QCOMPARE(texts(list->items()), (QStringList{u"3"_s, QString(), u"-1.5"_s, u"abc"_s, u"  7  "_s}));
         QCOMPARE(list->itemCount(), 5);
         QCOMPARE(list->model()->data(list->model()->index(4, 0)).toString(), u"  7  "_s);
         QCOMPARE(list->selectedIndex(), -1);
@@ -134,52 +110,47 @@ private Q_SLOTS:
         QVERIFY(error);
         QCOMPARE(error->kind(), RuntimeError::Kind::fileAccessFailed);
         QVERIFY2(errorMessage(*error).contains(QDir::current().absoluteFilePath(u"List.txt"_s)), qPrintable(errorMessage(*error)));
-        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->itemCount(), 0);
+        QCOMPARE(control<ListBox>(form, u"List1"_s)->itemCount(), 0);
     }
 
     void shouldKeepTheLabelWhenAClickFails()
     {
-        writeList("1\n2\n"_ba);
         Form1 form;
-        QVERIFY(loadAndShow(form));
-        auto *const list = form.findChild<ListBox *>(u"List1"_s);
-        auto *const label = form.findChild<QLabel *>(u"Label1"_s);
-        QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
+        QVERIFY(loadAndShow(form, "1\n2\n"_ba));
+        auto *const list = control<ListBox>(form, u"List1"_s);
+        auto *const label = control<QLabel>(form, u"Label1"_s);
+        QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
         QCOMPARE(label->text(), u"Mean: 1.5"_s);
 
         list->setItems(linesOf({u"1"_s, u"2"_s, u"1e100001"_s}));
-        QVERIFY(!clickAndDismiss(form.findChild<QPushButton *>(u"Command2"_s)).isEmpty());
+        QVERIFY(!clickAndDismiss(form, u"Command2"_s).isEmpty());
         QCOMPARE(label->text(), u"Mean: 1.5"_s);
         QCOMPARE(list->selectedIndex(), 2);
 
         // The window still answers.
-        QVERIFY(!clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
+        QVERIFY(!clickAndDismiss(form, u"Command1"_s).isEmpty());
         QCOMPARE(list->selectedIndex(), 2);
     }
 
     void shouldReportRunningOutOfMemoryAndKeepTheWindow()
     {
         LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
-        QByteArray distinct;
-        for (int i = 0; i < 3'000'000; ++i)
-            distinct += QByteArray::number(i) + '\n';
-        writeList(distinct);
+        const QByteArray distinct = numberLines(3'000'000);
         Form1 form;
-        QVERIFY(loadAndShow(form));
-        auto *const label = form.findChild<QLabel *>(u"Label1"_s);
-        auto *const list = form.findChild<ListBox *>(u"List1"_s);
-        QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
+        QVERIFY(loadAndShow(form, distinct));
+        auto *const label = control<QLabel>(form, u"Label1"_s);
+        QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
         QString message;
         {
-            list->setItems(Lines::fromUtf8(distinct + "3000000\n")); // new items: worked out again
+            control<ListBox>(form, u"List1"_s)->setItems(Lines::fromUtf8(distinct + "3000000\n")); // new items: worked out again
             const MemoryLimit limit(40 << 20); // room for a thread, not for the table of 3,000,001 values
             QVERIFY(limit.isSet());
-            QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command1"_s)).isEmpty());
-            message = clickAndDismiss(form.findChild<QPushButton *>(u"Command2"_s));
+            QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
+            message = clickAndDismiss(form, u"Command2"_s);
         }
         QCOMPARE(message, u"Not enough memory to compute the mode."_s);
         QCOMPARE(label->text(), u"Mean: 1500000"_s);
-        QVERIFY(clickAndDismiss(form.findChild<QPushButton *>(u"Command2"_s)).isEmpty());
+        QVERIFY(clickAndDismiss(form, u"Command2"_s).isEmpty());
         QCOMPARE(label->text(), u"Mode: 0 with 1 ocurrances"_s);
     }
 
@@ -188,11 +159,7 @@ private Q_SLOTS:
     // result is dropped.
     void shouldShowProgressOfLongWork_data()
     {
-        QTest::addColumn<QString>("end");
-        QTest::newRow("work finishes") << u"release"_s;
-        QTest::newRow("Cancel clicked") << u"cancel"_s;
-        QTest::newRow("Esc pressed") << u"escape"_s;
-        QTest::newRow("dialog closed") << u"close"_s;
+        addTaggedRows("end", {u"work finishes"_s, u"Cancel clicked"_s, u"Esc pressed"_s, u"dialog closed"_s});
     }
     void shouldShowProgressOfLongWork()
     {
@@ -221,14 +188,14 @@ private Q_SLOTS:
         QTRY_COMPARE(dialog->value(), 40);
         QVERIFY(!dialog->isModal());
         QTRY_COMPARE(QApplication::focusWidget(), progress.cancelButton());
-        if (end == u"release") {
+        if (end == u"work finishes") {
             *release = true;
             QTRY_COMPARE(result, 7);
             return;
         }
-        if (end == u"cancel")
+        if (end == u"Cancel clicked")
             QTest::mouseClick(progress.cancelButton(), Qt::LeftButton);
-        else if (end == u"escape")
+        else if (end == u"Esc pressed")
             QTest::keyClick(dialog, Qt::Key_Escape);
         else
             dialog->close();
@@ -246,12 +213,7 @@ private Q_SLOTS:
     // apply, and closing the window end the program with status 0.
     void shouldWaitForThePass_data()
     {
-        QTest::addColumn<QString>("end");
-        QTest::newRow("answered") << u"answered"_s;
-        QTest::newRow("Esc in the progress") << u"escape"_s;
-        QTest::newRow("Esc in the window") << u"escape in window"_s;
-        QTest::newRow("Done clicked") << u"done"_s;
-        QTest::newRow("window closed") << u"close"_s;
+        addTaggedRows("end", {u"answered"_s, u"Esc in the progress"_s, u"Esc in the window"_s, u"Done clicked"_s, u"window closed"_s});
     }
     void shouldWaitForThePass()
     {
@@ -259,13 +221,13 @@ private Q_SLOTS:
         QByteArray longNumbers; // distinct values of 40 digits: a pass that takes a while
         for (int i = 0; i < 1'000'000; ++i)
             longNumbers += "1000000000000000000000000000000" + QByteArray::number(100'000'000 + i) + '\n';
-        writeList(longNumbers);
+        QVERIFY(writeList(longNumbers));
         Form1 form;
         QVERIFY(!load(form));
         auto *const list = form.findChild<ListBox *>();
-        auto *const label = form.findChild<QLabel *>(u"Label1"_s);
-        auto *const mean = form.findChild<QPushButton *>(u"Command1"_s);
-        auto *const mode = form.findChild<QPushButton *>(u"Command2"_s);
+        auto *const label = control<QLabel>(form, u"Label1"_s);
+        auto *const mean = control<QPushButton>(form, u"Command1"_s);
+        auto *const mode = control<QPushButton>(form, u"Command2"_s);
         list->setSelectedIndex(5);
         form.show(); // the pass starts
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -289,8 +251,8 @@ private Q_SLOTS:
             QCOMPARE(QApplication::focusWidget(), mode);
             return;
         }
-        if (end == u"escape" || end == u"escape in window") {
-            QTest::keyClick(end == u"escape" ? static_cast<QWidget *>(dialog) : &form, Qt::Key_Escape);
+        if (end.startsWith(u"Esc")) {
+            QTest::keyClick(end == u"Esc in the progress" ? static_cast<QWidget *>(dialog) : &form, Qt::Key_Escape);
             QTRY_COMPARE_WITH_TIMEOUT(mode->isEnabled(), true, 100);
             QVERIFY(mean->isEnabled() && list->isEnabled());
             QVERIFY(!form.findChild<QProgressDialog *>());
@@ -302,12 +264,10 @@ private Q_SLOTS:
             return;
         }
         QTimer::singleShot(0, &form, [&] {
-            if (end == u"done") {
-                auto *const done = form.findChild<QPushButton *>(u"Command3"_s);
-                QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, done->geometry().center());
-            } else {
+            if (end == u"Done clicked")
+                QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, control(form, u"Command3"_s)->geometry().center());
+            else
                 form.close();
-            }
         });
         QTimer::singleShot(20'000, qApp, [] { QCoreApplication::exit(99); });
         QElapsedTimer timer;
@@ -322,12 +282,11 @@ private Q_SLOTS:
         const QByteArray folder = QFile::encodeName(m_dir.path()) + "/caf\xE9";
         QCOMPARE(::mkdir(folder.constData(), 0700), 0);
         QCOMPARE(::chdir(folder.constData()), 0);
-        writeList("1\n2\n"_ba);
+        QVERIFY(writeList("1\n2\n"_ba));
         Form1 form;
         QVERIFY(!load(form));
-        QCOMPARE(form.findChild<ListBox *>(u"List1"_s)->itemCount(), 2);
-        QFile::remove(u"List.txt"_s);
-        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QCOMPARE(control<ListBox>(form, u"List1"_s)->itemCount(), 2);
+        QVERIFY(enter(m_dir));
     }
 
     // Both ways out run the application's own event loop, as main() does.
@@ -337,7 +296,7 @@ private Q_SLOTS:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTimer::singleShot(0, &form, [&form] {
-            QTest::mouseClick(form.findChild<QPushButton *>(u"Command3"_s), Qt::LeftButton);
+            QTest::mouseClick(control(form, u"Command3"_s), Qt::LeftButton);
         });
         QTimer::singleShot(10'000, qApp, [] { QCoreApplication::exit(99); });
         QCOMPARE(QApplication::exec(), 0);

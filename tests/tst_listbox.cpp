@@ -10,12 +10,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Lines numbered(int count)
+// Shows the list holding the lines of this text, at the size Form1 gives it; false if it never
+// appears.
+[[nodiscard]] bool show(ListBox &list, const QByteArray &text)
 {
-    QByteArray text;
-    for (int i = 0; i < count; ++i)
-        text += QByteArray::number(i) + '\n';
-    return Lines::fromUtf8(text);
+    list.resize(113, 199);
+    list.setItems(Lines::fromUtf8(text));
+    list.show();
+    return QTest::qWaitForWindowExposed(&list);
 }
 
 } // namespace
@@ -86,10 +88,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, keys);
         QFETCH(int, selected);
         ListBox list;
-        list.resize(113, 199);
-        list.setItems(numbered(1000));
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(show(list, numberLines(1000)));
         for (const int key : keys)
             QTest::keyClick(&list, Qt::Key(key));
 
@@ -119,9 +118,7 @@ private Q_SLOTS:
         QFETCH(int, selected);
         QFETCH(int, before);
         ListBox list;
-        list.setItems(Lines::fromUtf8(QByteArray("-\n").repeated(before) + "apple\nBanana\nblueberry\ncherry\n\xC3\xA9" "clair\n"_ba));
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(show(list, QByteArray("-\n").repeated(before) + "apple\nBanana\nblueberry\ncherry\n\xC3\xA9" "clair\n"_ba));
         for (const QChar c : typed) // as key presses deliver them, in quick succession
             list.keyboardSearch(QString(c));
         QTRY_COMPARE(list.selectedIndex(), selected);
@@ -130,10 +127,7 @@ private Q_SLOTS:
     void shouldSelectTheRowUnderTheMouse()
     {
         ListBox list;
-        list.resize(113, 199);
-        list.setItems(numbered(100));
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(show(list, numberLines(100)));
         list.setSelectedIndex(50); // scrolls
         const QRect row = list.visualRect(list.model()->index(48, 0));
         QVERIFY(list.viewport()->rect().contains(row));
@@ -145,10 +139,7 @@ private Q_SLOTS:
     void shouldSelectNothingBelowTheLastRow()
     {
         ListBox list;
-        list.resize(113, 199);
-        list.setItems(numbered(3));
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(show(list, numberLines(3)));
         const QRect last = list.visualRect(list.model()->index(2, 0));
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, last.center() + QPoint(0, last.height()));
         QCOMPARE(list.selectedIndex(), -1);
@@ -157,10 +148,7 @@ private Q_SLOTS:
     void shouldScrollAMillionRowsToTheLast()
     {
         ListBox list;
-        list.resize(113, 199);
-        list.setItems(numbered(1'000'000));
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(show(list, numberLines(1'000'000)));
         list.setSelectedIndex(999'999);
         const QRect last = list.visualRect(list.model()->index(999'999, 0));
         QVERIFY(list.viewport()->rect().contains(last));
@@ -172,10 +160,7 @@ private Q_SLOTS:
     void shouldClickFarDownThreeHundredMillionRows()
     {
         ListBox list;
-        list.resize(113, 199);
-        list.setItems(Lines::fromUtf8(QByteArray(300'000'000, '\n')));
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(show(list, QByteArray(300'000'000, '\n')));
         list.setSelectedIndex(299'999'999);
         const QRect above = list.visualRect(list.model()->index(299'999'998, 0));
         QVERIFY(list.viewport()->rect().contains(above));

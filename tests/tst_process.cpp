@@ -140,10 +140,8 @@ private Q_SLOTS:
     // cancels, and the program ends with status 1 and no message.
     void shouldEndQuietlyWhenTheLoadIsCancelled()
     {
-        QFile list(m_dir.filePath(u"List.txt"_s));
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        QVERIFY(list.resize(std::numeric_limits<int>::max())); // as large as a list may be, and sparse
-        list.close();
+        const QString path = m_dir.filePath(u"List.txt"_s);
+        QVERIFY(writeFile(path, {}) && QFile::resize(path, std::numeric_limits<int>::max())); // as large as a list may be, and sparse
 
         start();
         const QString progress = waitForWindow(u"liststats"_s);

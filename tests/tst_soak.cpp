@@ -3,10 +3,8 @@
 #include "app/form1.h"
 #include "windowdriver.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QPixmapCache>
-#include <QTemporaryDir>
 
 #include <malloc.h>
 
@@ -34,38 +32,29 @@ class TestSoak : public QObject
 private Q_SLOTS:
     void shouldNotGrowOverTenThousandClicks()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QVERIFY(QDir::setCurrent(dir.path()));
+        const QTemporaryDir dir;
+        QVERIFY(enter(dir));
 
         QByteArray good;
         for (int i = 0; i < 1000; ++i)
             good += QByteArray::number(i % 37) + '.' + QByteArray::number(i % 11) + '\n';
-        QVERIFY(writeList(good));
         Form1 form;
-        QVERIFY(!load(form));
-        QVERIFY(writeList(good + "oops\n"));
+        QVERIFY(loadAndShow(form, good));
         Form1 faulty;
-        QVERIFY(!load(faulty));
-        form.show();
-        faulty.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QVERIFY(QTest::qWaitForWindowExposed(&faulty));
+        QVERIFY(loadAndShow(faulty, good + "oops\n"));
 
-        QPushButton *const buttons[] = {form.findChild<QPushButton *>(u"Command1"_s),
-                                        form.findChild<QPushButton *>(u"Command2"_s)};
-        QPushButton *const faultyMean = faulty.findChild<QPushButton *>(u"Command1"_s);
-        QLabel *const label = form.findChild<QLabel *>(u"Label1"_s);
+        const QString buttons[] = {u"Command1"_s, u"Command2"_s};
+        QLabel *const label = control<QLabel>(form, u"Label1"_s);
         QString mode;
         qint64 warm = 0;
         for (int click = 0; click < 10'000; ++click) {
             if (click == 1'000)
                 warm = heapInUse();
-            QVERIFY(clickAndDismiss(buttons[click % 2]).isEmpty());
+            QVERIFY(clickAndDismiss(form, buttons[click % 2]).isEmpty());
             if (click == 1)
                 mode = label->text();
             if (click % 10 == 9)
-                QCOMPARE(clickAndDismiss(faultyMean).left(24), u"Line 1001 is not a numbe"_s);
+                QCOMPARE(clickAndDismiss(faulty, u"Command1"_s).left(24), u"Line 1001 is not a numbe"_s);
             if (click % 100 == 99)
                 QCoreApplication::processEvents(); // repaint now and then, as a user would see it
         }

@@ -6,22 +6,36 @@
 #include "app/form1.h"
 #include "runtime/core/runtimeerror.h"
 #include "runtime/widgets/listbox.h"
+#include "testhelpers.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <optional>
 
+// Makes the temporary folder the working one, where the program looks for List.txt.
+[[nodiscard]] inline bool enter(const QTemporaryDir &dir)
+{
+    return dir.isValid() && QDir::setCurrent(dir.path());
+}
+
 // Makes List.txt in the working directory hold these bytes.
 [[nodiscard]] inline bool writeList(const QByteArray &bytes)
 {
-    QFile file(QStringLiteral("List.txt"));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return writeFile(QStringLiteral("List.txt"), bytes);
+}
+
+// One of the window's controls by its name, or the window itself by its own.
+template<typename T = QWidget>
+T *control(Form1 &form, const QString &name)
+{
+    return name == u"Form1" ? qobject_cast<T *>(&form) : form.findChild<T *>(name);
 }
 
 // Loads List.txt into the window and waits for the load to end. Returns the error, if any.
@@ -41,18 +55,28 @@ inline std::optional<RuntimeError> load(Form1 &form)
     return error;
 }
 
-// Loads List.txt into the window and shows it, as main() does; false if it never appears.
+// Loads List.txt into the window and shows it, as main() does; false if the load fails or the
+// window never appears and takes the keyboard.
 [[nodiscard]] inline bool loadAndShow(Form1 &form)
 {
-    return !load(form) && (form.show(), QTest::qWaitForWindowExposed(&form));
+    return !load(form) && (form.show(), QTest::qWaitForWindowExposed(&form) && QTest::qWaitForWindowActive(&form));
+}
+// The same, with List.txt made to hold these bytes first.
+[[nodiscard]] inline bool loadAndShow(Form1 &form, const QByteArray &list)
+{
+    return writeList(list) && loadAndShow(form);
 }
 
-inline QStringList itemTexts(const ListBox &list)
+// Presses the key (Tab or Backtab) this many times, each where the focus is then; returns the
+// names of the controls that the focus went to, in turn.
+inline QStringList tabThrough(int presses, Qt::Key key = Qt::Key_Tab)
 {
-    QStringList result;
-    for (qsizetype i = 0; i < list.items().size(); ++i)
-        result.append(list.items().text(i));
-    return result;
+    QStringList names;
+    for (int i = 0; i < presses; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        names.append(QApplication::focusWidget()->objectName());
+    }
+    return names;
 }
 
 // Clicks the button and waits for the window to answer; when a message box comes up, notes its
@@ -74,4 +98,9 @@ inline QString clickAndDismiss(QPushButton *button)
     if (answered.isEmpty() && !answered.wait(60'000))
         qFatal("the click was never answered");
     return message;
+}
+// The same, for the window's button of that name.
+inline QString clickAndDismiss(Form1 &form, const QString &button)
+{
+    return clickAndDismiss(control<QPushButton>(form, button));
 }
