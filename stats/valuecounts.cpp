@@ -112,11 +112,16 @@ std::optional<std::int32_t> smallInteger(const ParsedNumber &number)
     return std::int32_t(number.negative ? -magnitude : magnitude);
 }
 
+// 12 bytes, not the 16 that aligning the key would take: a chunk's records are most of what
+// counting many distinct values holds besides the tables.
+#pragma pack(push, 4)
 struct Record
 {
     std::uint64_t key;
     quint32 position;
 };
+#pragma pack(pop)
+static_assert(sizeof(Record) == 12);
 
 } // namespace
 
@@ -210,7 +215,7 @@ void ValueCounts::countScattered(Task &task, qsizetype read)
             qsizetype counted = 0;
             for (Tables::Reader &reader : tables.readers) {
                 for (const Record &record : reader.records[p])
-                    keepBest(tables.bests[p], countIn(tables.partitioned[p], record.key, record.position));
+                    keepBest(tables.bests[p], countIn(tables.partitioned[p], std::uint64_t(record.key), record.position));
                 counted += qsizetype(reader.records[p].size());
                 reader.records[p].clear();
             }
