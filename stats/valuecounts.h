@@ -33,15 +33,16 @@ public:
     ~ValueCounts();
     Q_DISABLE_COPY_MOVE(ValueCounts)
 
-    // Counts one item's value at its position, as reader (0 to readers - 1); one thread per reader.
+    // Counts one item's value at its position, as reader (0 to readers - 1): one thread per
+    // reader, which counts its items in the order of their positions.
     void count(int reader, const ParsedNumber &number, quint32 position);
     // The same for an integer from -32768 to 32767, as parseSmallInteger reads it. Inline, since
     // it is the commonest item of all.
     void count(int reader, std::int32_t smallInteger, quint32 position)
     {
         Best &seen = m_smallIntegers[size_t(reader)][size_t(smallInteger + smallIntegerBound)];
-        seen.first = seen.count == 0 ? position : std::min(seen.first, position);
-        ++seen.count;
+        if (seen.count++ == 0)
+            seen.first = position;
     }
     // Counts what the readers have scattered since the last call, in which they read `read`
     // items, on the task's threads; the task's progress advances by those items as they are
