@@ -161,6 +161,7 @@ ValueCounts::ValueCounts(int readers) : m_tables(std::make_unique<Tables>())
 {
     m_tables->readers.resize(size_t(readers));
     constexpr size_t smallIntegers = 2 * smallIntegerBound;
+    m_smallIntegers.reserve(size_t(readers)); // so that no calloc'd array is lost to a throw
     for (int reader = 0; reader < readers; ++reader) {
         m_smallIntegers.emplace_back(static_cast<Seen *>(std::calloc(smallIntegers, sizeof(Seen))));
         if (!m_smallIntegers.back())

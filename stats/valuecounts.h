@@ -5,7 +5,6 @@
 
 #include <QtGlobal>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
