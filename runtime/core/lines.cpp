@@ -88,17 +88,27 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     const auto anywhere = [](qsizetype at) { return at; };
 
     // Where each piece's items begin in the list: the number of line ends in the pieces
-    // before it. Most files have no CR; then it is the number of LFs.
-    std::vector<qsizetype> firstItem(size_t(work.threads()) + 1);
+    // before it. Most files have no CR; then it is the number of LFs. And the last end in each
+    // piece, which the next piece's first step is taken from.
+    const auto pieces = size_t(work.threads());
+    std::vector<qsizetype> firstItem(pieces + 1);
+    std::vector<qsizetype> lastEnd(pieces, -1);
     forEachBlock(work, size, false, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
-        qsizetype ends = 0;
+        qsizetype ends = 0, last = -1;
         if (onlyLf(begin, from, to)) {
             ends = qsizetype(std::count(begin + from, begin + to, '\n'));
+            if (const void *lf = ends == 0 ? nullptr : ::memrchr(begin + from, '\n', size_t(to - from)))
+                last = static_cast<const char *>(lf) - begin;
         } else {
-            for (qsizetype at = from; at < to; ++at)
-                ends += endsLine(begin, at);
+            for (qsizetype at = from; at < to; ++at) {
+                if (endsLine(begin, at)) {
+                    ++ends;
+                    last = at;
+                }
+            }
         }
         firstItem[size_t(piece) + 1] += ends;
+        lastEnd[size_t(piece)] = std::max(lastEnd[size_t(piece)], last);
     });
     std::partial_sum(firstItem.cbegin(), firstItem.cend(), firstItem.begin());
     // A last line without a terminator is an item all the same.
@@ -106,52 +116,90 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     const auto count = size_t(firstItem.back() + (unterminated ? 1 : 0));
 
     Lines lines;
-    lines.m_ends.reserve(count);
-    adviseHugePages(lines.m_ends.data(), count * sizeof(quint32));
-    lines.m_ends.resize(count, boost::container::default_init);
-    std::vector<qsizetype> found(firstItem.cbegin(), firstItem.cend() - 1);
+    lines.m_steps.reserve(count);
+    adviseHugePages(lines.m_steps.data(), count);
+    lines.m_steps.resize(count, boost::container::default_init);
+    lines.m_blockEnds.resize((count + blockItems - 1) / blockItems, boost::container::default_init);
+    // Each piece's next item, the end before it, and its long steps.
+    struct Cursor
+    {
+        qsizetype item = 0;
+        qsizetype end = -1;
+        std::vector<std::pair<quint32, quint32>> longEnds;
+    };
+    std::vector<Cursor> cursors(pieces);
+    for (size_t piece = 0; piece < pieces; ++piece) {
+        cursors[piece].item = firstItem[piece];
+        cursors[piece].end = piece == 0 ? -1 : std::max(cursors[piece - 1].end, lastEnd[piece - 1]);
+    }
+    const auto endItem = [&lines](Cursor &cursor, qsizetype end) {
+        if (cursor.item % blockItems == 0)
+            lines.m_blockEnds[size_t(cursor.item / blockItems)] = quint32(cursor.end + 1);
+        const qsizetype step = end - cursor.end;
+        lines.m_steps[size_t(cursor.item)] = quint8(std::min(step, qsizetype(longStep)));
+        if (step >= longStep)
+            cursor.longEnds.emplace_back(quint32(cursor.item), quint32(end));
+        ++cursor.item;
+        cursor.end = end;
+    };
     forEachBlock(work, size, true, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
-        // Byte by byte, an end is written at every byte and kept at each line end: no branch to
-        // mispredict on lines of varying length. Never past the piece's last end, which is the
-        // next piece's first.
-        quint32 *out = lines.m_ends.data() + found[size_t(piece)];
-        quint32 *const last = lines.m_ends.data() + firstItem[size_t(piece) + 1];
+        Cursor &cursor = cursors[size_t(piece)];
         if (onlyLf(begin, from, to)) {
             qsizetype at = from;
             if constexpr (std::endian::native == std::endian::little) {
-                // Eight bytes at a time, writing only at the LFs among them.
+                // Eight bytes at a time: one mask finds the LFs among them.
                 for (; at + 8 <= to; at += 8) {
                     for (std::uint64_t lfs = lfBytes(begin + at); lfs != 0; lfs &= lfs - 1)
-                        *out++ = quint32(at + std::countr_zero(lfs) / 8);
+                        endItem(cursor, at + std::countr_zero(lfs) / 8);
                 }
             }
-            for (; at < to && out < last; ++at) {
-                *out = quint32(at);
-                out += begin[at] == '\n';
+            for (; at < to; ++at) {
+                if (begin[at] == '\n')
+                    endItem(cursor, at);
             }
         } else {
-            for (qsizetype at = from; at < to && out < last; ++at) {
-                *out = quint32(at);
-                out += endsLine(begin, at);
+            for (qsizetype at = from; at < to; ++at) {
+                if (endsLine(begin, at))
+                    endItem(cursor, at);
             }
         }
-        found[size_t(piece)] = out - lines.m_ends.data();
     });
-    if (unterminated)
-        lines.m_ends.back() = quint32(size);
+    Cursor &last = cursors.back();
+    if (unterminated) {
+        last.item = qsizetype(count) - 1;
+        last.end = *std::max_element(lastEnd.cbegin(), lastEnd.cend());
+        endItem(last, size);
+    }
+    for (Cursor &cursor : cursors)
+        lines.m_longEnds.insert(lines.m_longEnds.end(), cursor.longEnds.cbegin(), cursor.longEnds.cend());
     lines.m_text = std::move(text);
     return lines;
+}
+
+qsizetype Lines::endOf(qsizetype i) const
+{
+    if (i < 0)
+        return -1;
+    const qsizetype first = i - i % blockItems;
+    qsizetype end = qsizetype(m_blockEnds[size_t(i / blockItems)]) - 1;
+    for (qsizetype j = first; j <= i; ++j) {
+        const quint8 step = m_steps[size_t(j)];
+        end = step != longStep ? end + step : qsizetype(longEndFrom(j)->second);
+    }
+    return end;
+}
+
+std::vector<std::pair<quint32, quint32>>::const_iterator Lines::longEndFrom(qsizetype i) const
+{
+    return std::lower_bound(m_longEnds.cbegin(), m_longEnds.cend(), quint32(i),
+                            [](const std::pair<quint32, quint32> &long_, quint32 item) { return long_.first < item; });
 }
 
 QByteArrayView Lines::utf8(qsizetype i) const
 {
     Q_ASSERT(i >= 0 && i < size());
-    qsizetype begin = 0;
-    if (i != 0) {
-        const qsizetype end = m_ends[size_t(i - 1)]; // at its terminator
-        begin = end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
-    }
-    return QByteArrayView(m_text).sliced(begin, qsizetype(m_ends[size_t(i)]) - begin);
+    const qsizetype begin = startAfter(endOf(i - 1));
+    return QByteArrayView(m_text).sliced(begin, endOf(i) - begin);
 }
 
 namespace {

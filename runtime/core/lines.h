@@ -11,13 +11,15 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // The list's items, stored compactly: the text as UTF-8 in one buffer, line terminators and
-// all, and where each item ends. Ten million short items then cost little more than the file
-// itself, where a QString apiece would cost several times it. The next item begins after the
-// terminator at that end, which is LF, CR LF or a lone CR, and never part of an item: the
-// buffer read from the file is the store as it is, and the threads that find the ends need
-// not move any text.
+// all, and where each item ends, in about a byte per item. Ten million short items then cost
+// little more than the file itself, where a QString apiece would cost several times it. The
+// next item begins after the terminator at that end, which is LF, CR LF or a lone CR, and never
+// part of an item: the buffer read from the file is the store as it is, and the threads that
+// find the ends need not move any text.
 class Lines final
 {
 public:
@@ -33,8 +35,10 @@ public:
     // progress and throws Cancelled when it is cancelled.
     [[nodiscard]] static Lines fromUtf8(QByteArray text, Task *task = nullptr);
 
-    [[nodiscard]] qsizetype size() const noexcept { return qsizetype(m_ends.size()); }
-    [[nodiscard]] bool isEmpty() const noexcept { return m_ends.empty(); }
+    [[nodiscard]] qsizetype size() const noexcept { return qsizetype(m_steps.size()); }
+    [[nodiscard]] bool isEmpty() const noexcept { return m_steps.empty(); }
+    // At most blockItems steps from the nearest stored end: cheap, but forEachUtf8 is cheaper
+    // for a run of items.
     [[nodiscard]] QByteArrayView utf8(qsizetype i) const;
     [[nodiscard]] QString text(qsizetype i) const { return QString::fromUtf8(utf8(i)); }
     // Calls use(i, text) for the items i in [from, to), in order: what utf8(i) gives for each, but
@@ -42,12 +46,25 @@ public:
     template<typename Use>
     void forEachUtf8(qsizetype from, qsizetype to, Use &&use) const;
 
-
 private:
+    // Item i ends (at its terminator, or at the end of the text) m_steps[i] bytes after item
+    // i - 1 does, item -1 "ending" at -1; a step of longStep or more is kept in m_longEnds, as
+    // (item, end) in the order of the items. Every blockItems items, m_blockEnds keeps where
+    // the item before the block ends, plus one. Filled by several threads at once, so sized
+    // without being written first.
+    static constexpr qsizetype blockItems = 64;
+    static constexpr quint8 longStep = 255;
+    [[nodiscard]] qsizetype endOf(qsizetype i) const; // -1 for i = -1
+    [[nodiscard]] qsizetype startAfter(qsizetype end) const // where the item after the end begins
+    {
+        return end < 0 ? 0 : end + 1 + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 1 : 0);
+    }
+    [[nodiscard]] std::vector<std::pair<quint32, quint32>>::const_iterator longEndFrom(qsizetype i) const;
+
     QByteArray m_text;
-    // m_ends[i] is where item i ends, at its terminator. Filled by several threads at once, so
-    // sized without being written first.
-    boost::container::vector<quint32> m_ends;
+    boost::container::vector<quint8> m_steps;
+    boost::container::vector<quint32> m_blockEnds;
+    std::vector<std::pair<quint32, quint32>> m_longEnds;
 };
 
 template<typename Use>
@@ -55,12 +72,15 @@ void Lines::forEachUtf8(qsizetype from, qsizetype to, Use &&use) const
 {
     if (from >= to)
         return;
-    const char *const text = m_text.constData(); // NUL-terminated: text[size()] can be read
-    auto begin = qsizetype(utf8(from).data() - text);
+    const char *const text = m_text.constData();
+    qsizetype end = endOf(from - 1);
+    qsizetype begin = startAfter(end);
+    auto longEnd = longEndFrom(from);
     for (qsizetype i = from; i < to; ++i) {
-        const qsizetype end = m_ends[size_t(i)];
+        const quint8 step = m_steps[size_t(i)];
+        end = step != longStep ? end + step : qsizetype((longEnd++)->second);
         use(i, std::string_view(text + begin, size_t(end - begin)));
-        begin = end + 1 + (text[end] == '\r' && text[end + 1] == '\n' ? 1 : 0);
+        begin = end + 1 + (text[end] == '\r' && text[end + 1] == '\n' ? 1 : 0); // NUL-terminated
     }
 }
 

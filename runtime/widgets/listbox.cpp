@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <string_view>
+#include <utility>
 
 ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new ItemModel(this))
 {
@@ -198,14 +200,21 @@ void ListBox::keyboardSearch(const QString &search)
             }
             return true;
         };
-        constexpr qint64 checkRows = 1 << 16;
-        const qint64 rows = items->size();
-        for (qint64 step = 0; step < rows; ++step) {
-            if (step % checkRows == 0)
+        // From the start to the end, then from the top to the start, a run of rows at a time.
+        constexpr qsizetype checkRows = 1 << 16;
+        const qsizetype rows = items->size();
+        const qsizetype first = rows == 0 ? 0 : start % rows;
+        for (const auto &[from, to] : {std::pair(first, rows), std::pair(qsizetype(0), first)}) {
+            for (qsizetype run = from; run < to; run += checkRows) {
                 task.check();
-            const auto row = int((start + step) % rows);
-            if (matches(items->utf8(row)))
-                return row;
+                int found = -1;
+                items->forEachUtf8(run, std::min(to, run + checkRows), [&](qsizetype row, std::string_view item) {
+                    if (found < 0 && matches(QByteArrayView(item.data(), qsizetype(item.size()))))
+                        found = int(row);
+                });
+                if (found >= 0)
+                    return found;
+            }
         }
         return -1;
     };

@@ -1,5 +1,6 @@
 // Any bytes as a list file: decoding yields valid UTF-8, and splitting it agrees with a plain
-// reading of the rules (CR LF and lone CR are LF; a final terminator adds no line).
+// reading of the rules (CR LF and lone CR are LF; a final terminator adds no line), item by
+// item and in runs.
 
 #include "runtime/core/lines.h"
 
@@ -7,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -26,5 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (qsizetype i = 0; i < lines.size(); ++i)
         if (lines.utf8(i) != want[i])
             std::abort();
+    // A run of items, from any of them, reads the same.
+    for (const qsizetype from : {qsizetype(0), lines.size() / 3}) {
+        lines.forEachUtf8(from, lines.size(), [&want](qsizetype i, std::string_view text) {
+            if (QByteArrayView(text.data(), qsizetype(text.size())) != want[i])
+                std::abort();
+        });
+    }
     return 0;
 }
