@@ -132,43 +132,53 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
         cursors[piece].item = firstItem[piece];
         cursors[piece].end = piece == 0 ? -1 : std::max(cursors[piece - 1].end, lastEnd[piece - 1]);
     }
-    const auto endItem = [&lines](Cursor &cursor, qsizetype end) {
-        if (cursor.item % blockItems == 0)
-            lines.m_blockEnds[size_t(cursor.item / blockItems)] = quint32(cursor.end + 1);
-        const qsizetype step = end - cursor.end;
-        lines.m_steps[size_t(cursor.item)] = quint8(std::min(step, qsizetype(longStep)));
-        if (step >= longStep)
-            cursor.longEnds.emplace_back(quint32(cursor.item), quint32(end));
-        ++cursor.item;
-        cursor.end = end;
+    // Ends items from a cursor's copy in locals, put back when done: through the cursor itself,
+    // each byte stored would make the compiler read it again.
+    const auto endItems = [&lines](Cursor &cursor, auto &&findEnds) {
+        quint8 *const steps = lines.m_steps.data();
+        quint32 *const blockEnds = lines.m_blockEnds.data();
+        qsizetype item = cursor.item, before = cursor.end;
+        findEnds([&](qsizetype end) {
+            if (item % blockItems == 0)
+                blockEnds[item / blockItems] = quint32(before + 1);
+            const qsizetype step = end - before;
+            steps[item] = quint8(std::min(step, qsizetype(longStep)));
+            if (step >= longStep) [[unlikely]]
+                cursor.longEnds.emplace_back(quint32(item), quint32(end));
+            ++item;
+            before = end;
+        });
+        cursor.item = item;
+        cursor.end = before;
     };
     forEachBlock(work, size, true, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
-        Cursor &cursor = cursors[size_t(piece)];
-        if (onlyLf(begin, from, to)) {
-            qsizetype at = from;
-            if constexpr (std::endian::native == std::endian::little) {
-                // Eight bytes at a time: one mask finds the LFs among them.
-                for (; at + 8 <= to; at += 8) {
-                    for (std::uint64_t lfs = lfBytes(begin + at); lfs != 0; lfs &= lfs - 1)
-                        endItem(cursor, at + std::countr_zero(lfs) / 8);
+        endItems(cursors[size_t(piece)], [&](auto &&endItem) {
+            if (onlyLf(begin, from, to)) {
+                qsizetype at = from;
+                if constexpr (std::endian::native == std::endian::little) {
+                    // Eight bytes at a time: one mask finds the LFs among them.
+                    for (; at + 8 <= to; at += 8) {
+                        for (std::uint64_t lfs = lfBytes(begin + at); lfs != 0; lfs &= lfs - 1)
+                            endItem(at + std::countr_zero(lfs) / 8);
+                    }
+                }
+                for (; at < to; ++at) {
+                    if (begin[at] == '\n')
+                        endItem(at);
+                }
+            } else {
+                for (qsizetype at = from; at < to; ++at) {
+                    if (endsLine(begin, at))
+                        endItem(at);
                 }
             }
-            for (; at < to; ++at) {
-                if (begin[at] == '\n')
-                    endItem(cursor, at);
-            }
-        } else {
-            for (qsizetype at = from; at < to; ++at) {
-                if (endsLine(begin, at))
-                    endItem(cursor, at);
-            }
-        }
+        });
     });
-    Cursor &last = cursors.back();
     if (unterminated) {
+        Cursor &last = cursors.back();
         last.item = qsizetype(count) - 1;
         last.end = *std::max_element(lastEnd.cbegin(), lastEnd.cend());
-        endItem(last, size);
+        endItems(last, [size](auto &&endItem) { endItem(size); });
     }
     for (Cursor &cursor : cursors)
         lines.m_longEnds.insert(lines.m_longEnds.end(), cursor.longEnds.cbegin(), cursor.longEnds.cend());
