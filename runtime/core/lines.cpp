@@ -192,10 +192,8 @@ qsizetype Lines::endOf(qsizetype i) const
         return -1;
     const qsizetype first = i - i % blockItems;
     qsizetype end = qsizetype(m_blockEnds[size_t(i / blockItems)]) - 1;
-    for (qsizetype j = first; j <= i; ++j) {
-        const quint8 step = m_steps[size_t(j)];
-        end = step != longStep ? end + step : qsizetype(longEndFrom(j)->second);
-    }
+    for (qsizetype j = first; j <= i; ++j)
+        end = endAfter(j, end);
     return end;
 }
 
@@ -208,8 +206,9 @@ std::vector<std::pair<quint32, quint32>>::const_iterator Lines::longEndFrom(qsiz
 QByteArrayView Lines::utf8(qsizetype i) const
 {
     Q_ASSERT(i >= 0 && i < size());
-    const qsizetype begin = startAfter(endOf(i - 1));
-    return QByteArrayView(m_text).sliced(begin, endOf(i) - begin);
+    const qsizetype before = endOf(i - 1);
+    const qsizetype begin = startAfter(before);
+    return QByteArrayView(m_text).sliced(begin, endAfter(i, before) - begin);
 }
 
 namespace {

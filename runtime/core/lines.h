@@ -55,9 +55,15 @@ private:
     static constexpr qsizetype blockItems = 64;
     static constexpr quint8 longStep = 255;
     [[nodiscard]] qsizetype endOf(qsizetype i) const; // -1 for i = -1
+    [[nodiscard]] qsizetype endAfter(qsizetype i, qsizetype before) const // item i's, after i - 1's
+    {
+        const quint8 step = m_steps[size_t(i)];
+        return step != longStep ? before + step : qsizetype(longEndFrom(i)->second);
+    }
     [[nodiscard]] qsizetype startAfter(qsizetype end) const // where the item after the end begins
     {
-        return end < 0 ? 0 : end + 1 + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 1 : 0);
+        const char *const text = m_text.constData(); // NUL-terminated: text[size()] can be read
+        return end < 0 ? 0 : end + 1 + (text[end] == '\r' && text[end + 1] == '\n' ? 1 : 0);
     }
     [[nodiscard]] std::vector<std::pair<quint32, quint32>>::const_iterator longEndFrom(qsizetype i) const;
 
@@ -80,7 +86,7 @@ void Lines::forEachUtf8(qsizetype from, qsizetype to, Use &&use) const
         const quint8 step = m_steps[size_t(i)];
         end = step != longStep ? end + step : qsizetype((longEnd++)->second);
         use(i, std::string_view(text + begin, size_t(end - begin)));
-        begin = end + 1 + (text[end] == '\r' && text[end + 1] == '\n' ? 1 : 0); // NUL-terminated
+        begin = startAfter(end);
     }
 }
 
