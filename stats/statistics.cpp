@@ -99,13 +99,13 @@ struct SumAndMode
 // The one pass over a list that is not empty: the exact sum of the items and their mode. The
 // items are read a chunk at a time, each thread summing and counting what it reads; after
 // each chunk, the values that the threads scattered are counted.
-SumAndMode sumAndMode(const Lines &items, Task &task)
+SumAndMode sumAndMode(const Lines &items, Task &task, qsizetype chunkItems)
 {
     task.setTotal(2 * items.size()); // read, then counted
     std::vector<ExactSum> sums(size_t(task.threads()));
-    ValueCounts counts(task.threads());
-    for (qsizetype offset = 0; offset < items.size(); offset += ValueCounts::chunkItems) {
-        const qsizetype chunk = std::min(ValueCounts::chunkItems, items.size() - offset);
+    ValueCounts counts(task.threads(), std::min(items.size(), chunkItems));
+    for (qsizetype offset = 0; offset < items.size(); offset += chunkItems) {
+        const qsizetype chunk = std::min(chunkItems, items.size() - offset);
         forEachRange(task, chunk, minimumRange, [&](const Range &range) {
             ExactSum &sum = sums[size_t(range.index)];
             readRange(items, offset, range, [&](qsizetype i, std::string_view text) {
@@ -119,7 +119,7 @@ SumAndMode sumAndMode(const Lines &items, Task &task)
                 }
             });
         });
-        counts.countScattered(task, chunk);
+        counts.countScattered(task, chunk, offset + chunk == items.size());
     }
     for (size_t i = 1; i < sums.size(); ++i)
         sums[0].add(sums[i]);
@@ -129,14 +129,14 @@ SumAndMode sumAndMode(const Lines &items, Task &task)
 
 } // namespace
 
-Statistics computeStatistics(const Lines &items, Task &task)
+Statistics computeStatistics(const Lines &items, Task &task, qsizetype chunkItems)
 {
     if (items.isEmpty()) {
         const RuntimeError empty = RuntimeError::emptyList();
         return {empty, empty};
     }
     try {
-        const SumAndMode result = sumAndMode(items, task);
+        const SumAndMode result = sumAndMode(items, task, chunkItems);
         return {result.sum.mean(items.size()), result.mode};
     } catch (const RuntimeError &error) {
         return {error, error}; // the first bad item

@@ -1,8 +1,13 @@
 #include "stats/valuecounts.h"
 
+#include "runtime/core/hugepages.h"
+
 #include <boost/unordered/unordered_flat_map.hpp>
 
 #include <algorithm>
+#include <deque>
+#include <functional>
+#include <memory_resource>
 #include <new>
 #include <optional>
 #include <string>
@@ -131,12 +136,21 @@ struct ValueCounts::Tables
     // counts itself.
     struct Reader
     {
+        explicit Reader(size_t share) : recordMemory(std::max<size_t>(1, share * partitions * sizeof(Record)), hugePageMemory())
+        {
+            records.reserve(partitions);
+            for (size_t p = 0; p < partitions; ++p)
+                records.emplace_back(&recordMemory);
+        }
         PackedTable direct;
-        std::vector<std::vector<Record>> records = std::vector<std::vector<Record>>(partitions);
+        // Tens of megabytes written at once: in 4 KiB pages, their first touch costs more than
+        // the writing. Taken only once a reader scatters.
+        std::pmr::monotonic_buffer_resource recordMemory;
+        std::vector<std::pmr::vector<Record>> records; // by partition
         CountTable<SmallValue, SmallValueHash> small;
         CountTable<std::string, boost::hash<std::string>> large;
     };
-    std::vector<Reader> readers;
+    std::deque<Reader> readers; // which a monotonic_buffer_resource cannot move
     std::vector<PackedTable> partitioned = std::vector<PackedTable>(partitions);
     std::vector<Seen> bests = std::vector<Seen>(partitions); // the best of each partition
     bool scattering = false;                                 // once any reader has scattered
@@ -157,9 +171,11 @@ struct ValueCounts::Tables
     }
 };
 
-ValueCounts::ValueCounts(int readers) : m_tables(std::make_unique<Tables>())
+ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make_unique<Tables>())
 {
-    m_tables->readers.resize(size_t(readers));
+    m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 9 / 8;
+    for (int reader = 0; reader < readers; ++reader)
+        m_tables->readers.emplace_back(m_tables->share);
     constexpr size_t smallIntegers = 2 * smallIntegerBound;
     m_smallIntegers.reserve(size_t(readers)); // so that no calloc'd array is lost to a throw
     for (int reader = 0; reader < readers; ++reader) {
@@ -167,7 +183,6 @@ ValueCounts::ValueCounts(int readers) : m_tables(std::make_unique<Tables>())
         if (!m_smallIntegers.back())
             throw std::bad_alloc();
     }
-    m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 9 / 8;
 }
 
 ValueCounts::~ValueCounts() = default;
@@ -192,18 +207,18 @@ void ValueCounts::count(int readerIndex, const ParsedNumber &number, quint32 pos
         return;
     }
     if (reader.records[0].capacity() == 0) {
-        for (std::vector<Record> &records : reader.records)
+        for (std::pmr::vector<Record> &records : reader.records)
             records.reserve(m_tables->share); // so that records seldom grow
     }
     reader.records[partitionOf(key)].push_back({key, position});
 }
 
-void ValueCounts::countScattered(Task &task, qsizetype read)
+void ValueCounts::countScattered(Task &task, qsizetype read, bool last)
 {
     Tables &tables = *m_tables;
     qsizetype scattered = 0;
     for (const Tables::Reader &reader : tables.readers) {
-        for (const std::vector<Record> &records : reader.records)
+        for (const std::pmr::vector<Record> &records : reader.records)
             scattered += qsizetype(records.size());
     }
     task.advance(read - scattered); // counted already
@@ -211,7 +226,7 @@ void ValueCounts::countScattered(Task &task, qsizetype read)
         return;
     if (!tables.scattering)
         tables.startScattering();
-    forEachRange(task, qsizetype(partitions), 1, [&tables](const Range &range) {
+    forEachRange(task, qsizetype(partitions), 1, [&tables, last](const Range &range) {
         for (auto p = size_t(range.begin); p < size_t(range.end); ++p) {
             qsizetype counted = 0;
             for (Tables::Reader &reader : tables.readers) {
@@ -219,6 +234,14 @@ void ValueCounts::countScattered(Task &task, qsizetype read)
                     keepBest(tables.bests[p], countIn(tables.partitioned[p], std::uint64_t(record.key), record.position));
                 counted += qsizetype(reader.records[p].size());
                 reader.records[p].clear();
+            }
+            if (last) {
+                // Its best is kept. The next partition, when it has no counts of its own yet,
+                // takes over the memory rather than growing a table from nothing.
+                PackedTable done = std::move(tables.partitioned[p]);
+                done.clear();
+                if (p + 1 < size_t(range.end) && tables.partitioned[p + 1].empty())
+                    tables.partitioned[p + 1] = std::move(done);
             }
             if (!range.carryOn(counted))
                 return;

@@ -25,10 +25,9 @@
 class ValueCounts final
 {
 public:
-    // The most items counted between two calls of countScattered().
-    static constexpr qsizetype chunkItems = qsizetype(1) << 21;
-
-    explicit ValueCounts(int readers);
+    // Counts by `readers` threads, which read at most chunkItems items between two calls of
+    // countScattered().
+    ValueCounts(int readers, qsizetype chunkItems);
     ~ValueCounts();
     Q_DISABLE_COPY_MOVE(ValueCounts)
 
@@ -45,8 +44,8 @@ public:
     }
     // Counts what the readers have scattered since the last call, in which they read `read`
     // items, on the task's threads; the task's progress advances by those items as they are
-    // counted. Not while a reader counts.
-    void countScattered(Task &task, qsizetype read);
+    // counted. Not while a reader counts. After the last call, only best() is left to call.
+    void countScattered(Task &task, qsizetype read, bool last);
 
     struct Best
     {

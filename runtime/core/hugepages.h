@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory_resource>
 
 // Big buffers touched all over, like the list's text and line ends, spend much of their time on
 // page faults and TLB misses with 4 KiB pages. This asks the kernel for 2 MiB pages instead;
@@ -10,3 +11,8 @@ inline constexpr std::size_t hugePageSize = std::size_t(2) << 20;
 
 // A hint for the whole 2 MiB pages inside [data, data + size); to be given before they are touched.
 void adviseHugePages(void *data, std::size_t size) noexcept;
+
+// Memory in 2 MiB pages, rounded up to whole ones: the upstream of a std::pmr resource that
+// takes big buffers and cuts them into blocks, like std::pmr::monotonic_buffer_resource.
+// Thread-safe.
+[[nodiscard]] std::pmr::memory_resource *hugePageMemory() noexcept;
