@@ -33,6 +33,11 @@ public:
         addSlow(number);
     }
     void add(std::int32_t integer) { m_fast[size_t(-lowestFast)] += integer; }
+    void add(const ShortDecimal &decimal)
+    {
+        const auto value = static_cast<Int128>(decimal.digits);
+        m_fast[size_t(decimal.exponent - lowestFast)] += decimal.negative ? -value : value;
+    }
     void add(const ExactSum &other); // of numbers that, with these, are at most maxCount
     // The mean of the count numbers added so far, rounded once. count is 1 to maxCount.
     [[nodiscard]] ShownNumber mean(std::int64_t count) const;

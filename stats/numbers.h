@@ -68,6 +68,38 @@ struct ParsedNumber
     return negative ? -value : value;
 }
 
+// The commonest item after those: an optional minus sign and at most 16 digits with a point
+// among them, the last digit not 0 ("-12.5", "0.125", ".5"). Its value is exactly
+// (negative ? -1 : 1) * digits * 10^exponent, digits without trailing zeros: what parseNumber
+// reads as its coefficient and exponent. Nothing for any other text. Inline, as above.
+struct ShortDecimal
+{
+    std::uint64_t digits = 0;
+    std::int32_t exponent = 0; // -16 to -1
+    bool negative = false;
+};
+[[nodiscard]] inline std::optional<ShortDecimal> parseShortDecimal(std::string_view text) noexcept
+{
+    const bool negative = !text.empty() && text.front() == '-';
+    text.remove_prefix(negative ? 1 : 0);
+    if (text.size() < 2 || text.size() > 17 || text.back() == '0' || text.back() == '.')
+        return std::nullopt;
+    std::uint64_t digits = 0;
+    qsizetype point = -1;
+    for (qsizetype i = 0; i < qsizetype(text.size()); ++i) {
+        const unsigned digit = unsigned(text[size_t(i)]) - unsigned('0');
+        if (digit <= 9)
+            digits = digits * 10 + digit;
+        else if (text[size_t(i)] == '.' && point < 0)
+            point = i;
+        else
+            return std::nullopt;
+    }
+    if (point < 0)
+        return std::nullopt;
+    return ShortDecimal{digits, std::int32_t(point + 1 - qsizetype(text.size())), negative};
+}
+
 // parseNumber without its shortcut for the ordinary number (a few digits, a short exponent),
 // which must give exactly what this gives; the fuzz target checks that they agree.
 [[nodiscard]] ParsedNumber parseNumberInGeneral(std::string_view text) noexcept;

@@ -112,6 +112,9 @@ SumAndMode sumAndMode(const Lines &items, Task &task, qsizetype chunkItems)
                 if (const std::optional<std::int32_t> integer = parseSmallInteger(text)) {
                     sum.add(*integer);
                     counts.count(range.index, *integer, quint32(i));
+                } else if (const std::optional<ShortDecimal> decimal = parseShortDecimal(text)) {
+                    sum.add(*decimal);
+                    counts.count(range.index, *decimal, quint32(i));
                 } else {
                     const ParsedNumber number = parsed(items, i, text);
                     sum.add(number);

@@ -5,7 +5,6 @@
 #include <boost/unordered/unordered_flat_map.hpp>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <memory_resource>
 #include <new>
@@ -24,20 +23,9 @@ void keepBest(Seen &best, const Seen &seen)
         best = seen;
 }
 
-// An exact value as a hash key. The common one packs into 64 bits, which keeps its table's
-// entries at 16 bytes: with millions of distinct values the table's size is what the time
-// goes into. Others take 16 bytes, or are written out.
-constexpr int packedDigitBits = 56;
-constexpr std::int64_t lowestPackedExponent = -64;
-bool packs(const ParsedNumber &number)
-{
-    return number.digitCount <= ParsedNumber::maxCoefficientDigits && number.coefficient >> packedDigitBits == 0
-           && number.exponent >= lowestPackedExponent && number.exponent < lowestPackedExponent + 128;
-}
-std::uint64_t packed(const ParsedNumber &number)
-{
-    return number.coefficient << 8 | std::uint64_t(number.exponent - lowestPackedExponent) << 1 | number.negative;
-}
+// An exact value as a hash key. The common one packs into 64 bits (ValueCounts::packedValue),
+// which keeps its table's entries at 16 bytes: with millions of distinct values the table's
+// size is what the time goes into. Others take 16 bytes, or are written out.
 struct SmallValue
 {
     std::uint64_t coefficient = 0;
@@ -136,21 +124,23 @@ struct ValueCounts::Tables
     // counts itself.
     struct Reader
     {
-        explicit Reader(size_t share) : recordMemory(std::max<size_t>(1, share * partitions * sizeof(Record)), hugePageMemory())
+        explicit Reader(size_t share)
+            : recordMemory(std::make_unique<std::pmr::monotonic_buffer_resource>(
+                  std::max<size_t>(1, share * partitions * sizeof(Record)), hugePageMemory()))
         {
             records.reserve(partitions);
             for (size_t p = 0; p < partitions; ++p)
-                records.emplace_back(&recordMemory);
+                records.emplace_back(recordMemory.get());
         }
         PackedTable direct;
         // Tens of megabytes written at once: in 4 KiB pages, their first touch costs more than
         // the writing. Taken only once a reader scatters.
-        std::pmr::monotonic_buffer_resource recordMemory;
+        std::unique_ptr<std::pmr::monotonic_buffer_resource> recordMemory;
         std::vector<std::pmr::vector<Record>> records; // by partition
         CountTable<SmallValue, SmallValueHash> small;
         CountTable<std::string, boost::hash<std::string>> large;
     };
-    std::deque<Reader> readers; // which a monotonic_buffer_resource cannot move
+    std::vector<Reader> readers;
     std::vector<PackedTable> partitioned = std::vector<PackedTable>(partitions);
     std::vector<Seen> bests = std::vector<Seen>(partitions); // the best of each partition
     bool scattering = false;                                 // once any reader has scattered
@@ -174,6 +164,7 @@ struct ValueCounts::Tables
 ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make_unique<Tables>())
 {
     m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 9 / 8;
+    m_tables->readers.reserve(size_t(readers));
     for (int reader = 0; reader < readers; ++reader)
         m_tables->readers.emplace_back(m_tables->share);
     constexpr size_t smallIntegers = 2 * smallIntegerBound;
@@ -186,6 +177,12 @@ ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make
 }
 
 ValueCounts::~ValueCounts() = default;
+
+bool ValueCounts::packs(const ParsedNumber &number)
+{
+    return number.digitCount <= ParsedNumber::maxCoefficientDigits && number.coefficient >> packedDigitBits == 0
+           && number.exponent >= lowestPackedExponent && number.exponent < lowestPackedExponent + 128;
+}
 
 void ValueCounts::count(int readerIndex, const ParsedNumber &number, quint32 position)
 {
@@ -201,7 +198,12 @@ void ValueCounts::count(int readerIndex, const ParsedNumber &number, quint32 pos
             countIn(reader.large, largeValue(number), position);
         return;
     }
-    const std::uint64_t key = packed(number);
+    countPacked(readerIndex, packedValue(number.coefficient, number.exponent, number.negative), position);
+}
+
+void ValueCounts::countPacked(int readerIndex, std::uint64_t key, quint32 position)
+{
+    Tables::Reader &reader = m_tables->readers[size_t(readerIndex)];
     if (!m_tables->scattering && reader.direct.size() <= directLimit) {
         countIn(reader.direct, key, position);
         return;
@@ -236,12 +238,15 @@ void ValueCounts::countScattered(Task &task, qsizetype read, bool last)
                 reader.records[p].clear();
             }
             if (last) {
-                // Its best is kept. The next partition, when it has no counts of its own yet,
-                // takes over the memory rather than growing a table from nothing.
+                // Its best is kept, and its table goes. The next partition takes the table over
+                // when it is the larger, rather than growing its own from what it holds.
                 PackedTable done = std::move(tables.partitioned[p]);
-                done.clear();
-                if (p + 1 < size_t(range.end) && tables.partitioned[p + 1].empty())
-                    tables.partitioned[p + 1] = std::move(done);
+                if (p + 1 < size_t(range.end) && done.bucket_count() > tables.partitioned[p + 1].bucket_count()) {
+                    PackedTable &next = tables.partitioned[p + 1];
+                    done.clear();
+                    done.insert(next.begin(), next.end());
+                    next = std::move(done);
+                }
             }
             if (!range.carryOn(counted))
                 return;

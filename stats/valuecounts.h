@@ -42,6 +42,11 @@ public:
         if (seen.count++ == 0)
             seen.first = position;
     }
+    // The same for a short decimal, as parseShortDecimal reads it.
+    void count(int reader, const ShortDecimal &decimal, quint32 position)
+    {
+        countPacked(reader, packedValue(decimal.digits, decimal.exponent, decimal.negative), position);
+    }
     // Counts what the readers have scattered since the last call, in which they read `read`
     // items, on the task's threads; the task's progress advances by those items as they are
     // counted. Not while a reader counts. After the last call, only best() is left to call.
@@ -56,6 +61,16 @@ public:
     [[nodiscard]] Best best();
 
 private:
+    // The common value (up to 56 bits of digits, a power of ten from -64 to 63) as one key.
+    static constexpr int packedDigitBits = 56;
+    static constexpr std::int64_t lowestPackedExponent = -64;
+    static bool packs(const ParsedNumber &number);
+    static std::uint64_t packedValue(std::uint64_t digits, std::int64_t exponent, bool negative)
+    {
+        return digits << 8 | std::uint64_t(exponent - lowestPackedExponent) << 1 | std::uint64_t(negative);
+    }
+    void countPacked(int reader, std::uint64_t key, quint32 position);
+
     // Integers from -32768 to 32767 are counted in a plain array per reader, indexed by value:
     // 512 KB for all of them, which stays in a core's cache, where a hash table of them takes
     // 2 MB and misses it on nearly every item. No library container indexes by value more

@@ -1,8 +1,8 @@
 // Any text as a number: parseNumber's shortcut for ordinary numbers finds exactly what the
-// general reading does, and parseSmallInteger what parseNumber does; what it accepts, the C
-// library reads as the same double; the digits and exponent it finds spell that value again;
-// and what formatNumber writes of it reads back as the same shown value, within the rounding
-// to 15 digits.
+// general reading does, and parseSmallInteger and parseShortDecimal what parseNumber does;
+// what it accepts, the C library reads as the same double; the digits and exponent it finds
+// spell that value again; and what formatNumber writes of it reads back as the same shown
+// value, within the rounding to 15 digits.
 
 #include "stats/exactsum.h"
 #include "stats/numbers.h"
@@ -48,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The small integers' shortcut reads the value parseNumber reads, or leaves the text to it.
     if (const std::optional<std::int32_t> integer = parseSmallInteger(text)) {
         if (number.problem != NumberProblem::none || canonical(number) != canonical(parseNumber(std::to_string(*integer))))
+            std::abort();
+    }
+    if (const std::optional<ShortDecimal> decimal = parseShortDecimal(text)) {
+        if (number.problem != NumberProblem::none || number.coefficient != decimal->digits
+            || number.exponent != decimal->exponent || number.negative != decimal->negative || number.digitCount > 16)
             std::abort();
     }
     if (number.problem != NumberProblem::none)
