@@ -69,9 +69,10 @@ struct ParsedNumber
 }
 
 // The commonest item after those: an optional minus sign and at most 16 digits with a point
-// among them, the last digit not 0 ("-12.5", "0.125", ".5"). Its value is exactly
-// (negative ? -1 : 1) * digits * 10^exponent, digits without trailing zeros: what parseNumber
-// reads as its coefficient and exponent. Nothing for any other text. Inline, as above.
+// among them, and a digit other than 0 after the point ("-12.5", "0.125", ".50"). Its value is
+// exactly (negative ? -1 : 1) * digits * 10^exponent, digits without trailing zeros: what
+// parseNumber reads as its coefficient and exponent. Nothing for any other text. Inline, as
+// above.
 struct ShortDecimal
 {
     std::uint64_t digits = 0;
@@ -82,22 +83,23 @@ struct ShortDecimal
 {
     const bool negative = !text.empty() && text.front() == '-';
     text.remove_prefix(negative ? 1 : 0);
-    if (text.size() < 2 || text.size() > 17 || text.back() == '0' || text.back() == '.')
+    if (text.size() > 17)
         return std::nullopt;
+    const size_t last = text.find_last_not_of('0'); // trailing zeros carry no value
     std::uint64_t digits = 0;
-    qsizetype point = -1;
-    for (qsizetype i = 0; i < qsizetype(text.size()); ++i) {
-        const unsigned digit = unsigned(text[size_t(i)]) - unsigned('0');
+    size_t point = std::string_view::npos;
+    for (size_t i = 0; i <= last && last != std::string_view::npos; ++i) {
+        const unsigned digit = unsigned(text[i]) - unsigned('0');
         if (digit <= 9)
             digits = digits * 10 + digit;
-        else if (text[size_t(i)] == '.' && point < 0)
+        else if (text[i] == '.' && point == std::string_view::npos)
             point = i;
         else
             return std::nullopt;
     }
-    if (point < 0)
+    if (point == std::string_view::npos || point == last) // no point, or only zeros after it
         return std::nullopt;
-    return ShortDecimal{digits, std::int32_t(point + 1 - qsizetype(text.size())), negative};
+    return ShortDecimal{digits, std::int32_t(point) - std::int32_t(last), negative};
 }
 
 // parseNumber without its shortcut for the ordinary number (a few digits, a short exponent),
