@@ -163,16 +163,21 @@ struct ValueCounts::Tables
 
 ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make_unique<Tables>())
 {
-    m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 9 / 8;
+    m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 17 / 16;
     m_tables->readers.reserve(size_t(readers));
     for (int reader = 0; reader < readers; ++reader)
         m_tables->readers.emplace_back(m_tables->share);
     constexpr size_t smallIntegers = 2 * smallIntegerBound;
-    m_smallIntegers.reserve(size_t(readers)); // so that no calloc'd array is lost to a throw
+    m_smallIntegers.reserve(size_t(readers)); // so that no array is lost to a throw
     for (int reader = 0; reader < readers; ++reader) {
-        m_smallIntegers.emplace_back(static_cast<Seen *>(std::calloc(smallIntegers, sizeof(Seen))));
-        if (!m_smallIntegers.back())
+        // In one huge page: hit all over, the array's 128 small pages would miss the TLB.
+        static_assert(smallIntegers * sizeof(Seen) <= hugePageSize);
+        auto *const counts = static_cast<Seen *>(std::aligned_alloc(hugePageSize, hugePageSize));
+        if (!counts)
             throw std::bad_alloc();
+        adviseHugePages(counts, hugePageSize);
+        std::uninitialized_value_construct_n(counts, smallIntegers);
+        m_smallIntegers.emplace_back(counts);
     }
 }
 

@@ -80,7 +80,7 @@ private:
     {
         void operator()(void *memory) const noexcept { std::free(memory); }
     };
-    std::vector<std::unique_ptr<Best[], Free>> m_smallIntegers; // by reader; calloc's zero pages
+    std::vector<std::unique_ptr<Best[], Free>> m_smallIntegers; // by reader
     struct Tables;
     std::unique_ptr<Tables> m_tables;
 };
