@@ -40,6 +40,8 @@ ParsedNumber numberAt(const Lines &items, qsizetype position)
     throw RuntimeError::conversionFailed(position, text, reason);
 }
 
+static_assert(Lines::readablePast >= qsizetype(shortcutReadBytes), "the shortcuts read past an item's end");
+
 // How many items a thread reads between two looks at its task, and the fewest worth a thread.
 constexpr qsizetype checkItems = 16384;
 constexpr qsizetype minimumRange = 4 * checkItems;

@@ -84,6 +84,7 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     Q_ASSERT(text.size() <= maxBytes);
     std::optional<Task> everyCore; // made only when needed: counting the cores reads files
     Task &work = task ? *task : everyCore.emplace();
+    text.reserve(text.size() + readablePast);
     const char *const begin = text.constData();
     const qsizetype size = text.size();
     const auto anywhere = [](qsizetype at) { return at; };
@@ -241,7 +242,9 @@ std::optional<QByteArray> windows1252ToUtf8(const QByteArray &bytes)
     }
     if (size > Lines::maxBytes)
         return std::nullopt;
-    QByteArray text(size, Qt::Uninitialized);
+    QByteArray text;
+    text.reserve(size + Lines::readablePast); // so that the lines need not copy it
+    text.resize(size);
     char *out = text.data();
     for (const char c : bytes) {
         const char16_t code = windows1252((unsigned char)c);
@@ -386,8 +389,10 @@ Lines readLines(const QString &path, Task &task)
         // The size that fstat gave is read in parallel; then on to the end rather than trusting
         // that size, since the file may grow while it is read; but never past the limit.
         constexpr qsizetype readLimit = Lines::maxBytes + 1;
-        QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
-        adviseHugePages(bytes.data(), size_t(bytes.size()));
+        QByteArray bytes;
+        bytes.reserve(qsizetype(info.st_size) + 1 + Lines::readablePast); // so that the lines need not copy it
+        adviseHugePages(bytes.data(), size_t(bytes.capacity()));
+        bytes.resize(qsizetype(info.st_size) + 1); // not written: the file is read into it
         qsizetype used = readInParallel(fd.get(), bytes.data(), qsizetype(info.st_size), task);
         if (used < 0)
             throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, int(-used));

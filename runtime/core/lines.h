@@ -26,10 +26,14 @@ public:
     // The list view counts its rows in int, and no text has more lines than bytes: this one
     // limit keeps both the row count and the 32-bit offsets in range.
     static constexpr qsizetype maxBytes = std::numeric_limits<int>::max();
+    // How many bytes past the end of every item's text can be read (their values are unspecified),
+    // so that a parser may read a whole word of it at once.
+    static constexpr qsizetype readablePast = 32;
 
     Lines() = default;
 
-    // Splits already decoded UTF-8 text of at most maxBytes into lines. A line ends at LF, CR LF or a lone CR;
+    // Splits already decoded UTF-8 text of at most maxBytes into lines; a text without room for
+    // readablePast more bytes is copied first. A line ends at LF, CR LF or a lone CR;
     // the terminator is dropped, nothing else is; a terminator at the very end adds no line.
     // Runs on the task's threads (without one, on every core), counts the bytes split as its
     // progress and throws Cancelled when it is cancelled.
