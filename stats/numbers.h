@@ -1,10 +1,11 @@
 #pragma once
 
+#include "runtime/core/words.h"
+
 #include <QString>
 
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -58,10 +59,7 @@ inline constexpr size_t shortcutReadBytes = 24;
 // added up in pairs, fours and eights by three multiplications.
 [[nodiscard]] inline std::optional<std::uint32_t> eightDigits(const char *text, size_t n) noexcept
 {
-    std::uint64_t word;
-    std::memcpy(&word, text, sizeof word);
-    if constexpr (std::endian::native == std::endian::big)
-        word = __builtin_bswap64(word); // the first byte lowest
+    std::uint64_t word = wordAt(text);
     const unsigned shift = unsigned(8 - n) * 8;
     word <<= shift; // the n digits on top, zero bytes below, as if they were leading zeros
     const std::uint64_t zeros = 0x3030'3030'3030'3030ULL << shift, high = 0xF0F0'F0F0'F0F0'F0F0ULL;
@@ -108,13 +106,7 @@ struct ShortDecimal
     if (text.size() < 2 || text.size() > 17)
         return std::nullopt;
     // The point among the first nine bytes: the first '.' of eight at once, else the ninth.
-    std::uint64_t word;
-    std::memcpy(&word, text.data(), sizeof word);
-    if constexpr (std::endian::native == std::endian::big)
-        word = __builtin_bswap64(word);
-    constexpr std::uint64_t low7 = 0x7F7F'7F7F'7F7F'7F7FULL;
-    const std::uint64_t x = word ^ 0x2E2E'2E2E'2E2E'2E2EULL; // a zero byte where a '.' was
-    const std::uint64_t points = ~(((x & low7) + low7) | x | low7);
+    const std::uint64_t points = bytesEqualTo(wordAt(text.data()), '.');
     const size_t point = points != 0 ? size_t(std::countr_zero(points)) / 8 : 8;
     if (point >= text.size() || text[point] != '.')
         return std::nullopt;

@@ -32,9 +32,9 @@ struct Statistics
     Outcome<ShownNumber> mean;
     Outcome<Mode> mode;
 };
-//
-// The mode's values, when they are many, are scattered among partitions as they are read, and
-// each partition is counted after every chunkItems items. Their records take up to 13 bytes an
+
+// When the mode's values are many, they are scattered among partitions as they are read, and
+// the partitions are counted after every chunkItems items. Their records take up to 13 bytes an
 // item, so a list of up to 16 M items is counted in one go; tests make chunks small.
 inline constexpr qsizetype countedAtOnce = qsizetype(1) << 24;
 [[nodiscard]] Statistics computeStatistics(const Lines &items, Task &task, qsizetype chunkItems = countedAtOnce);

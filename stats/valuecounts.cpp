@@ -5,7 +5,6 @@
 #include <boost/unordered/unordered_flat_map.hpp>
 
 #include <algorithm>
-#include <functional>
 #include <memory_resource>
 #include <new>
 #include <optional>

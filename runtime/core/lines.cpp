@@ -2,6 +2,7 @@
 
 #include "runtime/core/hugepages.h"
 #include "runtime/core/runtimeerror.h"
+#include "runtime/core/words.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -65,15 +66,10 @@ bool onlyLf(const char *text, qsizetype from, qsizetype to)
     return std::memchr(text + from, '\r', size_t(to - from)) == nullptr && (from == 0 || text[from - 1] != '\r');
 }
 
-// The LFs among the eight bytes at text, read as a little-endian word: bit i is set exactly
-// where text[i] is '\n'.
+// The LFs among the eight bytes at text: bit i is set exactly where text[i] is '\n'.
 std::uint64_t lfBits(const char *text)
 {
-    constexpr std::uint64_t low7 = 0x7F7F'7F7F'7F7F'7F7FULL;
-    std::uint64_t word;
-    std::memcpy(&word, text, sizeof word);
-    const std::uint64_t x = word ^ 0x0A0A'0A0A'0A0A'0A0AULL; // a zero byte where an LF was
-    const std::uint64_t tops = ~(((x & low7) + low7) | x | low7); // the top bit of each such byte
+    const std::uint64_t tops = bytesEqualTo(wordAt(text), '\n');
     return (tops >> 7) * 0x0102'0408'1020'4080ULL >> 56; // gathered into the low byte
 }
 
@@ -157,17 +153,15 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
         endItems(cursors[size_t(piece)], [&](auto &&endItem) {
             if (onlyLf(begin, from, to)) {
                 qsizetype at = from;
-                if constexpr (std::endian::native == std::endian::little) {
-                    // 64 bytes at a time: one bit for each of their LFs, found eight bytes at a
-                    // time. Taking a line or two per word instead, the loop's end was mispredicted
-                    // nearly every word.
-                    for (; at + 64 <= to; at += 64) {
-                        std::uint64_t lfs = 0;
-                        for (int word = 0; word < 8; ++word)
-                            lfs |= lfBits(begin + at + 8 * word) << (8 * word);
-                        for (; lfs != 0; lfs &= lfs - 1)
-                            endItem(at + std::countr_zero(lfs));
-                    }
+                // 64 bytes at a time: one bit for each of their LFs, found eight bytes at a time.
+                // Taking a line or two per word instead, the loop's end was mispredicted nearly
+                // every word.
+                for (; at + 64 <= to; at += 64) {
+                    std::uint64_t lfs = 0;
+                    for (int word = 0; word < 8; ++word)
+                        lfs |= lfBits(begin + at + 8 * word) << (8 * word);
+                    for (; lfs != 0; lfs &= lfs - 1)
+                        endItem(at + std::countr_zero(lfs));
                 }
                 for (; at < to; ++at) {
                     if (begin[at] == '\n')
