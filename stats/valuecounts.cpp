@@ -143,7 +143,10 @@ struct ValueCounts::Tables
     std::vector<PackedTable> partitioned = std::vector<PackedTable>(partitions);
     std::vector<Seen> bests = std::vector<Seen>(partitions); // the best of each partition
     bool scattering = false;                                 // once any reader has scattered
-    size_t share = 0; // records a reader's partition takes from a chunk, a little more than even
+    // Records a reader's partition takes from a chunk, a little more than even. A partition that
+    // outgrows it (one value far commoner than the rest) grows, and leaves the smaller blocks
+    // it outgrew to its reader's monotonic memory until the pass ends: at most as much again.
+    size_t share = 0;
 
     // The readers' direct counts move into the partitions, so that each value is counted in
     // one place.

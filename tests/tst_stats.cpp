@@ -221,6 +221,9 @@ private Q_SLOTS:
         QTest::newRow("tie across a range boundary, counted in partitions")
             << chunk + 4 * quarter << Placed{{chunk + quarter, "8"}, {chunk + quarter + 1, "8"}, {chunk + quarter - 1, "7"}, {chunk + 3 * quarter, "7"}}
             << u"7 with 2"_s;
+        QTest::newRow("one value, spelled two ways, counted in partitions")
+            << chunk + 4 * quarter << Placed{{chunk + quarter - 1, "0.25e1"}, {chunk + 3 * quarter, "2.5"}, {chunk + quarter, "8"}, {chunk + quarter + 1, "8"}}
+            << u"2.5 with 2"_s;
         QTest::newRow("tie across chunks") << chunk + quarter << Placed{{chunk, "6"}, {chunk + 1, "6"}, {10, "5"}, {chunk + 5, "5"}} << u"5 with 2"_s;
         QTest::newRow("bad items in two ranges") << 4 * quarter << Placed{{quarter + 10, "y"}, {quarter - 10, "x"}} << notANumber(65527, u"x"_s);
     }

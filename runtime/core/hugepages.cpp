@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 #include <sys/mman.h>
@@ -21,6 +22,8 @@ class HugePageMemory final : public std::pmr::memory_resource
 {
     void *do_allocate(std::size_t bytes, std::size_t alignment) override
     {
+        if (bytes > std::numeric_limits<std::size_t>::max() - hugePageSize)
+            throw std::bad_alloc(); // rounded up, it would wrap
         bytes = (bytes + hugePageSize - 1) & ~(hugePageSize - 1);
         void *const pages = std::aligned_alloc(std::max(alignment, hugePageSize), bytes);
         if (!pages)
