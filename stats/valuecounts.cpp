@@ -169,21 +169,21 @@ ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make
     m_tables->readers.reserve(size_t(readers));
     for (int reader = 0; reader < readers; ++reader)
         m_tables->readers.emplace_back(m_tables->share);
-    constexpr size_t smallIntegers = 2 * smallIntegerBound;
     m_smallIntegers.reserve(size_t(readers)); // so that no array is lost to a throw
     for (int reader = 0; reader < readers; ++reader) {
         // In one huge page: hit all over, the array's 128 small pages would miss the TLB.
-        static_assert(smallIntegers * sizeof(Seen) <= hugePageSize);
-        auto *const counts = static_cast<Seen *>(std::aligned_alloc(hugePageSize, hugePageSize));
-        if (!counts)
-            throw std::bad_alloc();
-        adviseHugePages(counts, hugePageSize);
+        auto *const counts = static_cast<Seen *>(hugePageMemory()->allocate(smallIntegers * sizeof(Seen), alignof(Seen)));
         std::uninitialized_value_construct_n(counts, smallIntegers);
         m_smallIntegers.emplace_back(counts);
     }
 }
 
 ValueCounts::~ValueCounts() = default;
+
+void ValueCounts::Free::operator()(Best *counts) const noexcept
+{
+    hugePageMemory()->deallocate(counts, smallIntegers * sizeof(Best), alignof(Best));
+}
 
 bool ValueCounts::packs(const ParsedNumber &number)
 {
@@ -193,12 +193,12 @@ bool ValueCounts::packs(const ParsedNumber &number)
 
 void ValueCounts::count(int readerIndex, const ParsedNumber &number, quint32 position)
 {
-    Tables::Reader &reader = m_tables->readers[size_t(readerIndex)];
     if (const std::optional<std::int32_t> integer = smallInteger(number)) {
         count(readerIndex, *integer, position);
         return;
     }
     if (!packs(number)) {
+        Tables::Reader &reader = m_tables->readers[size_t(readerIndex)];
         if (number.digitCount <= ParsedNumber::maxCoefficientDigits)
             countIn(reader.small, SmallValue{number.coefficient, number.exponent * 2 + number.negative}, position);
         else
@@ -275,7 +275,7 @@ ValueCounts::Best ValueCounts::best()
     }
     for (const auto &[value, seen] : first.direct)
         keepBest(best, seen);
-    for (size_t i = 0; i < 2 * smallIntegerBound; ++i) {
+    for (size_t i = 0; i < smallIntegers; ++i) {
         Seen merged;
         for (const auto &integers : m_smallIntegers) {
             const Seen &seen = integers[i];

@@ -76,9 +76,10 @@ private:
     // 2 MB and misses it on nearly every item. No library container indexes by value more
     // cheaply than an array.
     static constexpr std::int32_t smallIntegerBound = 32768;
-    struct Free
+    static constexpr size_t smallIntegers = 2 * smallIntegerBound;
+    struct Free // back to hugePageMemory()
     {
-        void operator()(void *memory) const noexcept { std::free(memory); }
+        void operator()(Best *counts) const noexcept;
     };
     std::vector<std::unique_ptr<Best[], Free>> m_smallIntegers; // by reader
     struct Tables;

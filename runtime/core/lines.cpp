@@ -66,6 +66,17 @@ bool onlyLf(const char *text, qsizetype from, qsizetype to)
     return std::memchr(text + from, '\r', size_t(to - from)) == nullptr && (from == 0 || text[from - 1] != '\r');
 }
 
+// An uninitialised buffer of size bytes for a list's text, in huge pages, with room for
+// Lines::readablePast bytes after it: made so, the text need not be copied into the lines.
+QByteArray textBuffer(qsizetype size)
+{
+    QByteArray buffer;
+    buffer.reserve(size + Lines::readablePast);
+    adviseHugePages(buffer.data(), size_t(buffer.capacity()));
+    buffer.resize(size); // not written
+    return buffer;
+}
+
 // The LFs among the eight bytes at text: bit i is set exactly where text[i] is '\n'.
 std::uint64_t lfBits(const char *text)
 {
@@ -236,9 +247,7 @@ std::optional<QByteArray> windows1252ToUtf8(const QByteArray &bytes)
     }
     if (size > Lines::maxBytes)
         return std::nullopt;
-    QByteArray text;
-    text.reserve(size + Lines::readablePast); // so that the lines need not copy it
-    text.resize(size);
+    QByteArray text = textBuffer(size);
     char *out = text.data();
     for (const char c : bytes) {
         const char16_t code = windows1252((unsigned char)c);
@@ -383,10 +392,7 @@ Lines readLines(const QString &path, Task &task)
         // The size that fstat gave is read in parallel; then on to the end rather than trusting
         // that size, since the file may grow while it is read; but never past the limit.
         constexpr qsizetype readLimit = Lines::maxBytes + 1;
-        QByteArray bytes;
-        bytes.reserve(qsizetype(info.st_size) + 1 + Lines::readablePast); // so that the lines need not copy it
-        adviseHugePages(bytes.data(), size_t(bytes.capacity()));
-        bytes.resize(qsizetype(info.st_size) + 1); // not written: the file is read into it
+        QByteArray bytes = textBuffer(qsizetype(info.st_size) + 1);
         qsizetype used = readInParallel(fd.get(), bytes.data(), qsizetype(info.st_size), task);
         if (used < 0)
             throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, int(-used));
