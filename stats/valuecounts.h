@@ -25,8 +25,9 @@
 class ValueCounts final
 {
 public:
-    // Counts by `readers` threads, which read at most chunkItems items between two calls of
-    // countScattered().
+    // Counts by `readers` threads, which read at most chunkItems (up to maxChunkItems) items
+    // between two calls of countScattered().
+    static constexpr qsizetype maxChunkItems = qsizetype(1) << 24;
     ValueCounts(int readers, qsizetype chunkItems);
     ~ValueCounts();
     Q_DISABLE_COPY_MOVE(ValueCounts)

@@ -225,6 +225,11 @@ private Q_SLOTS:
             << chunk + 4 * quarter << Placed{{chunk + quarter - 1, "0.25e1"}, {chunk + 3 * quarter, "2.5"}, {chunk + quarter, "8"}, {chunk + quarter + 1, "8"}}
             << u"2.5 with 2"_s;
         QTest::newRow("tie across chunks") << chunk + quarter << Placed{{chunk, "6"}, {chunk + 1, "6"}, {10, "5"}, {chunk + 5, "5"}} << u"5 with 2"_s;
+        QTest::newRow("tie across chunks, counted in partitions")
+            << chunk + quarter << Placed{{chunk + 2, "0.5"}, {chunk + 3, "0.5"}, {10, "0.75"}, {chunk + 7, "0.75"}} << u"0.75 with 2"_s;
+        QTest::newRow("ten digits and more, counted in partitions")
+            << chunk + 4 * quarter << Placed{{chunk + quarter + 2, "8.5"}, {chunk + quarter + 3, "8.5"}, {chunk + quarter - 1, "1234567890.5"},
+                                             {chunk + 3 * quarter, "1234567890.50"}} << u"1234567890.5 with 2"_s;
         QTest::newRow("bad items in two ranges") << 4 * quarter << Placed{{quarter + 10, "y"}, {quarter - 10, "x"}} << notANumber(65527, u"x"_s);
     }
     void sameOnAnyNumberOfThreads()
