@@ -132,7 +132,7 @@ struct ValueCounts::Tables
     {
         explicit Reader(size_t share)
             : recordMemory(std::make_unique<std::pmr::monotonic_buffer_resource>(
-                  std::max<size_t>(1, share * partitions * sizeof(NarrowRecord)), hugePageMemory()))
+                  std::max<size_t>(1, share * partitions * sizeof(WideRecord)), hugePageMemory()))
         {
             records.reserve(partitions);
             wideRecords.reserve(partitions);
@@ -147,6 +147,22 @@ struct ValueCounts::Tables
         std::unique_ptr<std::pmr::monotonic_buffer_resource> recordMemory;
         std::vector<std::pmr::vector<NarrowRecord>> records; // by partition
         std::vector<std::pmr::vector<WideRecord>> wideRecords; // by partition
+        bool reserved = false;
+
+        // Gives each partition the reader's share of records, split between the two kinds as
+        // the values it has counted directly are, so that records seldom grow. Room for a kind
+        // that then goes unused would still take memory: huge pages are touched whole.
+        void reserveRecords(size_t share)
+        {
+            const auto wideKeys = size_t(std::count_if(direct.cbegin(), direct.cend(),
+                                                       [](const auto &entry) { return entry.first >= narrowKeyLimit; }));
+            const size_t wideShare = direct.empty() ? 0 : share * wideKeys / direct.size();
+            for (size_t p = 0; p < partitions; ++p) {
+                records[p].reserve(share - wideShare);
+                wideRecords[p].reserve(wideShare);
+            }
+            reserved = true;
+        }
         CountTable<SmallValue, SmallValueHash> small;
         CountTable<std::string, boost::hash<std::string>> large;
     };
@@ -228,16 +244,15 @@ void ValueCounts::countPacked(int readerIndex, std::uint64_t key, quint32 positi
         countIn(reader.direct, key, position);
         return;
     }
-    if (reader.records[0].capacity() == 0) {
-        for (std::pmr::vector<NarrowRecord> &records : reader.records)
-            records.reserve(m_tables->share); // so that records seldom grow
-    }
+    if (!reader.reserved)
+        reader.reserveRecords(m_tables->share);
     const size_t p = partitionOf(key);
     if (key < narrowKeyLimit)
         reader.records[p].push_back(key << chunkPositionBits | (position - m_tables->chunkStart));
     else
         reader.wideRecords[p].push_back({key, position});
 }
+
 
 void ValueCounts::countScattered(Task &task, qsizetype read, bool last)
 {
