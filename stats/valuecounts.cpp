@@ -149,17 +149,17 @@ struct ValueCounts::Tables
         std::vector<std::pmr::vector<WideRecord>> wideRecords; // by partition
         bool reserved = false;
 
-        // Gives each partition the reader's share of records, split between the two kinds as
-        // the values it has counted directly are, so that records seldom grow. Room for a kind
-        // that then goes unused would still take memory: huge pages are touched whole.
-        void reserveRecords(size_t share)
+        // Gives each partition room for this many records, split between the two kinds as the
+        // values the reader has counted directly are, so that records seldom grow. Room for a
+        // kind that then goes unused would still take memory: huge pages are touched whole.
+        void reserveRecords(size_t perPartition)
         {
             const auto wideKeys = size_t(std::count_if(direct.cbegin(), direct.cend(),
                                                        [](const auto &entry) { return entry.first >= narrowKeyLimit; }));
-            const size_t wideShare = direct.empty() ? 0 : share * wideKeys / direct.size();
+            const size_t wide = direct.empty() ? 0 : perPartition * wideKeys / direct.size();
             for (size_t p = 0; p < partitions; ++p) {
-                records[p].reserve(share - wideShare);
-                wideRecords[p].reserve(wideShare);
+                records[p].reserve(perPartition - wide);
+                wideRecords[p].reserve(wide);
             }
             reserved = true;
         }
