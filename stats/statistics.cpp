@@ -41,7 +41,6 @@ ParsedNumber numberAt(const Lines &items, qsizetype position)
 }
 
 static_assert(Lines::readablePast >= qsizetype(shortcutReadBytes), "the shortcuts read past an item's end");
-static_assert(countedAtOnce <= ValueCounts::maxChunkItems);
 
 // How many items a thread reads between two looks at its task, and the fewest worth a thread.
 constexpr qsizetype checkItems = 16384;

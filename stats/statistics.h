@@ -34,8 +34,7 @@ struct Statistics
 };
 
 // When the mode's values are many, they are scattered among partitions as they are read, and
-// the partitions are counted after every chunkItems items (at most countedAtOnce). Their records
-// take 8 bytes an item (12 for values of ten digits or more), so a list of up to 16 M items is
-// counted in one go; tests make chunks small.
+// the partitions are counted after every chunkItems items. Their records take up to 13 bytes an
+// item, so a list of up to 16 M items is counted in one go; tests make chunks small.
 inline constexpr qsizetype countedAtOnce = qsizetype(1) << 24;
 [[nodiscard]] Statistics computeStatistics(const Lines &items, Task &task, qsizetype chunkItems = countedAtOnce);

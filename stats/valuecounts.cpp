@@ -9,7 +9,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -105,22 +104,16 @@ std::optional<std::int32_t> smallInteger(const ParsedNumber &number)
     return std::int32_t(number.negative ? -magnitude : magnitude);
 }
 
-// A chunk's records are most of what counting many distinct values writes and holds besides
-// the tables, and fresh memory costs as much to fault in as to write. So the common record is
-// one word: a key of up to 40 bits (nine digits) above the item's position in its chunk.
-// Wider keys take 12 bytes, not the 16 that aligning them would take.
-constexpr int chunkPositionBits = 24;
-constexpr std::uint64_t narrowKeyLimit = std::uint64_t(1) << (64 - chunkPositionBits);
-using NarrowRecord = std::uint64_t;
+// 12 bytes, not the 16 that aligning the key would take: a chunk's records are most of what
+// counting many distinct values holds besides the tables.
 #pragma pack(push, 4)
-struct WideRecord
+struct Record
 {
     std::uint64_t key;
     quint32 position;
 };
 #pragma pack(pop)
-static_assert(sizeof(WideRecord) == 12);
-static_assert(ValueCounts::maxChunkItems == qsizetype(1) << chunkPositionBits);
+static_assert(sizeof(Record) == 12);
 
 } // namespace
 
@@ -132,37 +125,17 @@ struct ValueCounts::Tables
     {
         explicit Reader(size_t share)
             : recordMemory(std::make_unique<std::pmr::monotonic_buffer_resource>(
-                  std::max<size_t>(1, share * partitions * sizeof(WideRecord)), hugePageMemory()))
+                  std::max<size_t>(1, share * partitions * sizeof(Record)), hugePageMemory()))
         {
             records.reserve(partitions);
-            wideRecords.reserve(partitions);
-            for (size_t p = 0; p < partitions; ++p) {
+            for (size_t p = 0; p < partitions; ++p)
                 records.emplace_back(recordMemory.get());
-                wideRecords.emplace_back(recordMemory.get());
-            }
         }
         PackedTable direct;
         // Tens of megabytes written at once: in 4 KiB pages, their first touch costs more than
         // the writing. Taken only once a reader scatters.
         std::unique_ptr<std::pmr::monotonic_buffer_resource> recordMemory;
-        std::vector<std::pmr::vector<NarrowRecord>> records; // by partition
-        std::vector<std::pmr::vector<WideRecord>> wideRecords; // by partition
-        bool reserved = false;
-
-        // Gives each partition room for this many records, split between the two kinds as the
-        // values the reader has counted directly are, so that records seldom grow. Room for a
-        // kind that then goes unused would still take memory: huge pages are touched whole.
-        void reserveRecords(size_t perPartition)
-        {
-            const auto wideKeys = size_t(std::count_if(direct.cbegin(), direct.cend(),
-                                                       [](const auto &entry) { return entry.first >= narrowKeyLimit; }));
-            const size_t wide = direct.empty() ? 0 : perPartition * wideKeys / direct.size();
-            for (size_t p = 0; p < partitions; ++p) {
-                records[p].reserve(perPartition - wide);
-                wideRecords[p].reserve(wide);
-            }
-            reserved = true;
-        }
+        std::vector<std::pmr::vector<Record>> records; // by partition
         CountTable<SmallValue, SmallValueHash> small;
         CountTable<std::string, boost::hash<std::string>> large;
     };
@@ -174,7 +147,6 @@ struct ValueCounts::Tables
     // outgrows it (one value far commoner than the rest) grows, and leaves the smaller blocks
     // it outgrew to its reader's monotonic memory until the pass ends: at most as much again.
     size_t share = 0;
-    quint32 chunkStart = 0; // the position of the chunk's first item
 
     // The readers' direct counts move into the partitions, so that each value is counted in
     // one place.
@@ -193,7 +165,6 @@ struct ValueCounts::Tables
 
 ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make_unique<Tables>())
 {
-    Q_ASSERT(chunkItems <= maxChunkItems);
     m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 17 / 16;
     m_tables->readers.reserve(size_t(readers));
     for (int reader = 0; reader < readers; ++reader)
@@ -244,45 +215,34 @@ void ValueCounts::countPacked(int readerIndex, std::uint64_t key, quint32 positi
         countIn(reader.direct, key, position);
         return;
     }
-    if (!reader.reserved)
-        reader.reserveRecords(m_tables->share);
-    const size_t p = partitionOf(key);
-    if (key < narrowKeyLimit)
-        reader.records[p].push_back(key << chunkPositionBits | (position - m_tables->chunkStart));
-    else
-        reader.wideRecords[p].push_back({key, position});
+    if (reader.records[0].capacity() == 0) {
+        for (std::pmr::vector<Record> &records : reader.records)
+            records.reserve(m_tables->share); // so that records seldom grow
+    }
+    reader.records[partitionOf(key)].push_back({key, position});
 }
-
 
 void ValueCounts::countScattered(Task &task, qsizetype read, bool last)
 {
     Tables &tables = *m_tables;
     qsizetype scattered = 0;
     for (const Tables::Reader &reader : tables.readers) {
-        for (size_t p = 0; p < partitions; ++p)
-            scattered += qsizetype(reader.records[p].size() + reader.wideRecords[p].size());
+        for (const std::pmr::vector<Record> &records : reader.records)
+            scattered += qsizetype(records.size());
     }
-    const quint32 chunkStart = std::exchange(tables.chunkStart, tables.chunkStart + quint32(read));
     task.advance(read - scattered); // counted already
     if (scattered == 0)
         return;
     if (!tables.scattering)
         tables.startScattering();
-    forEachRange(task, qsizetype(partitions), 1, [&tables, last, chunkStart](const Range &range) {
-        constexpr NarrowRecord positionMask = (NarrowRecord(1) << chunkPositionBits) - 1;
+    forEachRange(task, qsizetype(partitions), 1, [&tables, last](const Range &range) {
         for (auto p = size_t(range.begin); p < size_t(range.end); ++p) {
-            PackedTable &table = tables.partitioned[p];
             qsizetype counted = 0;
             for (Tables::Reader &reader : tables.readers) {
-                for (const NarrowRecord record : reader.records[p]) {
-                    const auto position = chunkStart + quint32(record & positionMask);
-                    keepBest(tables.bests[p], countIn(table, record >> chunkPositionBits, position));
-                }
-                for (const WideRecord &record : reader.wideRecords[p])
-                    keepBest(tables.bests[p], countIn(table, std::uint64_t(record.key), record.position));
-                counted += qsizetype(reader.records[p].size() + reader.wideRecords[p].size());
+                for (const Record &record : reader.records[p])
+                    keepBest(tables.bests[p], countIn(tables.partitioned[p], std::uint64_t(record.key), record.position));
+                counted += qsizetype(reader.records[p].size());
                 reader.records[p].clear();
-                reader.wideRecords[p].clear();
             }
             if (last) {
                 // Its best is kept, and its table goes. The next partition takes the table over

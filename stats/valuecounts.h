@@ -25,9 +25,8 @@
 class ValueCounts final
 {
 public:
-    // Counts by `readers` threads, which read at most chunkItems (up to maxChunkItems) items
-    // between two calls of countScattered().
-    static constexpr qsizetype maxChunkItems = qsizetype(1) << 24;
+    // Counts by `readers` threads, which read at most chunkItems items between two calls of
+    // countScattered().
     ValueCounts(int readers, qsizetype chunkItems);
     ~ValueCounts();
     Q_DISABLE_COPY_MOVE(ValueCounts)
