@@ -90,10 +90,9 @@ inline constexpr size_t shortcutReadBytes = 24;
 
 // The commonest item after those: an optional minus sign, up to eight digits, a point, and one to
 // eight digits of which the last is not 0, then maybe zeros, at most 17 bytes after the sign
-// ("-12.5", "0.125", ".50"). Its value
-// is exactly (negative ? -1 : 1) * digits * 10^exponent, digits without trailing zeros: what
-// parseNumber reads as its coefficient and exponent. Nothing for any other text. Inline, as
-// above; reads shortcutReadBytes.
+// ("-12.5", "0.125", ".50"). Its value is exactly (negative ? -1 : 1) * digits * 10^exponent,
+// digits without trailing zeros: what parseNumber reads as its coefficient and exponent.
+// Nothing for any other text. Inline, as above; reads shortcutReadBytes.
 struct ShortDecimal
 {
     std::uint64_t digits = 0;
