@@ -22,12 +22,12 @@ class Task;
 // Command3 ("Done") endProgram.
 //
 // The list never changes after the load, so both statistics are worked out once, in one pass
-// that starts as soon as the window shows and runs off the window's thread. A click shows the
-// known result at once (the label, the last item selected, the announcement), or the error with
-// the item at fault selected; a click that comes before the pass has ended waits for it, and
-// after a quarter of a second shows its progress, with Mean and Mode disabled. One click waits
-// at a time: another Mean or Mode is refused until it is answered. Esc or Cancel stops the wait
-// and the pass; Done and closing the window stay live and end the program at once.
+// that starts as soon as the window is on the screen and runs off the window's thread. A click
+// shows the known result at once (the label, the last item selected, the announcement), or the
+// error with the item at fault selected; a click that comes before the pass has ended waits for
+// it, and after a quarter of a second shows its progress, with Mean and Mode disabled. One click
+// waits at a time: another Mean or Mode is refused until it is answered. Esc or Cancel stops the
+// wait and the pass; Done and closing the window stay live and end the program at once.
 class Form1 final : public QWidget
 {
     Q_OBJECT
@@ -53,7 +53,7 @@ Q_SIGNALS:
     void loadCancelled();                       // the user stopped the load
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -68,7 +68,8 @@ private:
     // reports the error.
     void showResult(Statistic statistic);
     [[nodiscard]] bool ranOutOfMemory(Statistic statistic) const;
-    // The pass: started once the window shows, or by a click after it was stopped.
+    // The pass: started once the window has painted itself, or by a click before that or after
+    // it was stopped.
     void startPass();
     void passEnded(Outcome<Statistics> outcome);
     void stopPass();
@@ -92,6 +93,7 @@ private:
     std::shared_ptr<Task> m_pass;               // the pass, while it runs
     std::unique_ptr<Statistics> m_statistics;   // what the pass found, once it has ended
     std::optional<Statistic> m_waiting;         // the click waiting for the pass
+    bool m_painted = false;                     // once the window has been on the screen
     bool m_closedForTheWait = false;
     bool m_reporting = false;                   // while a click's error is shown
     std::unique_ptr<Progress> m_progress;       // the wait's progress, or the load's

@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QSet>
@@ -111,6 +112,18 @@ private Q_SLOTS:
         QCOMPARE(error->kind(), RuntimeError::Kind::fileAccessFailed);
         QVERIFY2(errorMessage(*error).contains(QDir::current().absoluteFilePath(u"List.txt"_s)), qPrintable(errorMessage(*error)));
         QCOMPARE(control<ListBox>(form, u"List1"_s)->itemCount(), 0);
+    }
+
+    // Once on the screen, the window works the statistics out by itself: the first click finds
+    // them known and is answered during the click.
+    void shouldComputeBeforeTheFirstClick()
+    {
+        Form1 form;
+        QVERIFY(loadAndShow(form, "1\n2\n"_ba));
+        QTRY_VERIFY(!form.findChild<QFutureWatcherBase *>()); // no job left running
+        QSignalSpy answered(&form, &Form1::answered);
+        QTest::mouseClick(control<QPushButton>(form, u"Command2"_s), Qt::LeftButton);
+        QCOMPARE(answered.count(), 1);
     }
 
     void shouldKeepTheLabelWhenAClickFails()
