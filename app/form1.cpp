@@ -146,7 +146,7 @@ void Form1::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
     // The pass starts once the window is on the screen: started as it shows, its threads took
-    // the cores from mapping and painting it, and it came up about 10 ms later on 10 M items.
+    // the cores from mapping and painting it, and it came up 6 to 10 ms later on 10 M items.
     // Only the first time: not when the window comes back after a cancel.
     if (!std::exchange(m_painted, true))
         startPass();
