@@ -219,7 +219,13 @@ void ValueCounts::countPacked(int readerIndex, std::uint64_t key, quint32 positi
         for (std::pmr::vector<Record> &records : reader.records)
             records.reserve(m_tables->share); // so that records seldom grow
     }
-    reader.records[partitionOf(key)].push_back({key, position});
+    std::pmr::vector<Record> &records = reader.records[partitionOf(key)];
+    records.push_back({key, position});
+    // The memory two lines past the partition's end is fetched now, for writing: a record
+    // stored into a line that is not in the cache stalls the reader until the line has been
+    // read, and with hundreds of partitions the end reaches that line only thousands of items
+    // later. Measured on 10 M decimals, it takes 5% off the pass.
+    __builtin_prefetch(reinterpret_cast<const char *>(records.data() + records.size()) + 128, 1);
 }
 
 void ValueCounts::countScattered(Task &task, qsizetype read, bool last)
