@@ -2,9 +2,9 @@
 // the working directory into the list; from the window shown to both results, with "Mean" and
 // then "Mode" clicked as soon as it shows (the label and the selection updated and repainted);
 // then a click on a result already known; and, after the last run, a key typed in the list,
-// which no item starts with (the whole list searched). Beside each, the longest the window's
-// thread went without handling its events (a timer on it that should fire every millisecond),
-// and at the end the process's peak memory. Prints one line of JSON with every repeat's times
+// which no item starts with (the whole list searched). Then as many runs again, for the longest
+// the window's thread went without handling its events in each step (a timer on it that should
+// fire every millisecond), and at the end the process's peak memory. Prints one line of JSON with every repeat's times
 // in ms.
 //   liststats-bench-clicks REPEATS   (in the folder holding List.txt; offscreen is enough)
 
@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 #include <sys/resource.h>
 
@@ -90,47 +91,46 @@ int main(int argc, char *argv[])
     const int repeats = argc > 1 ? QByteArray(argv[1]).toInt() : 3;
     QList<double> load, both, known, loadStall, bothStall, knownStall, keyStall;
     QString label;
-    for (int i = 0; i < repeats; ++i) {
-        Form1 form;
-        QElapsedTimer timer;
-        {
-            StallMeter stalls;
-            QSignalSpy loaded(&form, &Form1::loaded);
+    // The meter's timer wakes the window's thread a thousand times a second, and on two busy
+    // cores that slowed the clicks it watched by about a tenth: the times come from runs without
+    // it, the stalls from as many runs after them, with it.
+    for (int run = 0; run < 2 * repeats; ++run) {
+        const bool metered = run >= repeats;
+        std::optional<StallMeter> stalls;
+        // Times step(), and what the meter saw during it, into times or stallTimes.
+        const auto timed = [&](QList<double> &times, QList<double> &stallTimes, auto &&step) {
+            if (metered)
+                stalls.emplace();
+            QElapsedTimer timer;
             timer.start();
+            if (!step(timer))
+                return false;
+            (metered ? stallTimes : times).append(metered ? stalls->longestMs() : elapsedMs(timer));
+            return true;
+        };
+        Form1 form;
+        const bool ran = timed(load, loadStall, [&form](QElapsedTimer &) {
+            QSignalSpy loaded(&form, &Form1::loaded);
             form.loadList();
-            if (!loaded.wait(600'000))
-                return 1;
-            load.append(elapsedMs(timer));
-            loadStall.append(stalls.longestMs());
-        }
-        {
-            StallMeter stalls;
+            return loaded.wait(600'000);
+        }) && timed(both, bothStall, [&form](QElapsedTimer &timer) {
             form.show();
             if (!QTest::qWaitForWindowExposed(&form))
-                return 1;
+                return false;
             timer.restart();
-            if (!click(form, u"Command1"_s) || !click(form, u"Command2"_s))
-                return 1;
-            both.append(elapsedMs(timer));
-            bothStall.append(stalls.longestMs());
-        }
+            return click(form, u"Command1"_s) && click(form, u"Command2"_s);
+        });
         label = form.findChild<QLabel *>(u"Label1"_s)->text();
-        {
-            StallMeter stalls;
-            timer.restart();
-            if (!click(form, u"Command1"_s))
-                return 1;
-            known.append(elapsedMs(timer));
-            knownStall.append(stalls.longestMs());
-        }
-        // Once, after the timed runs: waiting a second between them would let this virtual
-        // machine hand the memory the last run freed back to its host (free page reporting), so
-        // that each run faulted it in anew, where the reference's runs, back to back, do not.
-        if (i + 1 == repeats) {
-            StallMeter stalls;
+        if (!ran || !timed(known, knownStall, [&form](QElapsedTimer &) { return click(form, u"Command1"_s); }))
+            return 1;
+        // Once, after the last run: waiting a second between runs would let this virtual machine
+        // hand the memory the last run freed back to its host (free page reporting), so that each
+        // run faulted it in anew, where the reference's runs, back to back, do not.
+        if (run + 1 == 2 * repeats) {
+            stalls.emplace();
             QTest::keyClick(form.findChild<QWidget *>(u"List1"_s), Qt::Key_X);
             QTest::qWait(1000); // long enough for a search of 10,000,000 items
-            keyStall.append(stalls.longestMs());
+            keyStall.append(stalls->longestMs());
         }
     }
     struct rusage usage {};
