@@ -7,13 +7,28 @@
 #include <new>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 void adviseHugePages(void *data, std::size_t size) noexcept
 {
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + hugePageSize - 1) & ~(hugePageSize - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(hugePageSize - 1);
+    const auto from = reinterpret_cast<std::uintptr_t>(data), to = from + size;
+    const auto begin = (from + hugePageSize - 1) & ~(hugePageSize - 1);
+    const auto end = std::max(begin, to & ~(hugePageSize - 1));
     if (begin < end)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#if defined(MADV_POPULATE_WRITE) // Linux 5.14; older kernels refuse it, and the pages fault as before
+    // The small pages at either end are faulted in now, in one call each: touched one by one,
+    // each costs a fault, about 11 µs apiece on a virtual machine, where the call takes 0.2 µs a
+    // page. Only whole pages: the partial ones at the ends may be shared with other memory.
+    static const auto pageSize = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const auto populate = [](std::uintptr_t first, std::uintptr_t last) {
+        if (first < last)
+            ::madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_WRITE);
+    };
+    const auto pagesFrom = (from + pageSize - 1) & ~(pageSize - 1), pagesTo = to & ~(pageSize - 1);
+    populate(pagesFrom, std::min(begin, pagesTo));
+    populate(std::max(end, pagesFrom), pagesTo);
+#endif
 }
 
 namespace {

@@ -9,7 +9,8 @@
 
 inline constexpr std::size_t hugePageSize = std::size_t(2) << 20;
 
-// A hint for the whole 2 MiB pages inside [data, data + size); to be given before they are touched.
+// A hint for the whole 2 MiB pages inside [data, data + size), and the small pages at either
+// side of them faulted in at once; to be given before they are touched, for memory that will be.
 void adviseHugePages(void *data, std::size_t size) noexcept;
 
 // Memory in 2 MiB pages, rounded up to whole ones: the upstream of a std::pmr resource that

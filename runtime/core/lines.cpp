@@ -160,7 +160,10 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     lines.m_steps.reserve(count);
     adviseHugePages(lines.m_steps.data(), count);
     lines.m_steps.resize(count, boost::container::default_init);
-    lines.m_blockEnds.resize((count + blockItems - 1) / blockItems, boost::container::default_init);
+    const size_t blocks = (count + blockItems - 1) / blockItems;
+    lines.m_blockEnds.reserve(blocks);
+    adviseHugePages(lines.m_blockEnds.data(), blocks * sizeof(quint32));
+    lines.m_blockEnds.resize(blocks, boost::container::default_init);
     // Each piece's next item, the end before it, and its long steps.
     struct Cursor
     {
