@@ -75,7 +75,7 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(int, size);
         QFETCH(int, colours);
-        const QImage image(u":/icons/%1.xpm"_s.arg(file));
+        const QImage image(u"" ICONS_DIR "/%1.xpm"_s.arg(file));
         QCOMPARE(image.size(), QSize(size, size));
         QSet<QRgb> opaque;
         for (int y = 0; y < size; ++y)
