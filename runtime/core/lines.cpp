@@ -81,39 +81,50 @@ QByteArray textBuffer(qsizetype size)
     return buffer;
 }
 
-// The LFs among the 64 bytes at text: bit i is set exactly where text[i] is '\n'.
-std::uint64_t lfBits(const char *text)
+// The bytes equal to c among the 64 at text: bit i is set exactly where text[i] is c.
+std::uint64_t bitsOf(const char *text, char c)
 {
-    std::uint64_t lfs = 0;
+    std::uint64_t bits = 0;
 #if defined(__SSE2__) // every x86-64: sixteen bytes compared, and their flags gathered, at once
-    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i wanted = _mm_set1_epi8(c);
     for (int i = 0; i < 4; ++i) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + 16 * i));
-        lfs |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << (16 * i);
+        bits |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))) << (16 * i);
     }
 #else
     for (int i = 0; i < 8; ++i) {
-        const std::uint64_t tops = bytesEqualTo(wordAt(text + 8 * i), '\n');
-        lfs |= ((tops >> 7) * 0x0102'0408'1020'4080ULL >> 56) << (8 * i); // gathered into a byte
+        const std::uint64_t tops = bytesEqualTo(wordAt(text + 8 * i), c);
+        bits |= ((tops >> 7) * 0x0102'0408'1020'4080ULL >> 56) << (8 * i); // gathered into a byte
     }
 #endif
-    return lfs;
+    return bits;
 }
 
-// How many LFs [from, to) holds: 64 bytes at a time, over three times as fast as std::count,
-// which compares and adds byte by byte. With the popcnt instruction where the processor has it
-// (every x86-64 since 2008), chosen as the program loads: the baseline lacks it, and the library
-// call that stands in for it took about a third of the count's time. GCC only: clang 19 leaves
-// the clones' calls to inline library functions undefined at link time.
+struct LfCount
+{
+    qsizetype lfs = 0;
+    bool crs = false; // whether any CR was seen
+};
+
+// How many LFs [from, to) holds, and whether it holds a CR: 64 bytes at a time, over three
+// times as fast as std::count, which compares and adds byte by byte; and both at once, since
+// reading the text from memory takes longer than comparing it twice. With the popcnt
+// instruction where the processor has it (every x86-64 since 2008), chosen as the program
+// loads: the baseline lacks it, and the library call that stands in for it took about a third
+// of the count's time. GCC only: clang 19 leaves the clones' calls to inline library functions
+// undefined at link time.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("popcnt", "default")))
 #endif
-qsizetype countLfs(const char *from, const char *to)
+LfCount countLfs(const char *from, const char *to)
 {
     qsizetype count = 0;
-    for (; to - from >= 64; from += 64)
-        count += std::popcount(lfBits(from));
-    return count + qsizetype(std::count(from, to, '\n'));
+    std::uint64_t crs = 0;
+    for (; to - from >= 64; from += 64) {
+        count += std::popcount(bitsOf(from, '\n'));
+        crs |= bitsOf(from, '\r');
+    }
+    return {count + qsizetype(std::count(from, to, '\n')), crs != 0 || std::find(from, to, '\r') != to};
 }
 
 } // namespace
@@ -134,13 +145,15 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     const auto pieces = size_t(work.threads());
     std::vector<qsizetype> firstItem(pieces + 1);
     std::vector<qsizetype> lastEnd(pieces, -1);
+    std::atomic<bool> crs = false; // whether any block holds a CR: only then are they searched again
     forEachBlock(work, size, false, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
         qsizetype ends = 0, last = -1;
-        if (onlyLf(begin, from, to)) {
-            ends = countLfs(begin + from, begin + to);
+        if (const LfCount lfs = countLfs(begin + from, begin + to); !lfs.crs && (from == 0 || begin[from - 1] != '\r')) {
+            ends = lfs.lfs;
             if (const void *lf = ends == 0 ? nullptr : ::memrchr(begin + from, '\n', size_t(to - from)))
                 last = static_cast<const char *>(lf) - begin;
         } else {
+            crs.store(true, std::memory_order_relaxed);
             for (qsizetype at = from; at < to; ++at) {
                 if (endsLine(begin, at)) {
                     ++ends;
@@ -197,12 +210,12 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     };
     forEachBlock(work, size, true, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
         endItems(cursors[size_t(piece)], [&](auto &&endItem) {
-            if (onlyLf(begin, from, to)) {
+            if (!crs.load(std::memory_order_relaxed) || onlyLf(begin, from, to)) {
                 qsizetype at = from;
                 // 64 bytes at a time: one bit for each of their LFs. Taking a line or two per
                 // word instead, the loop's end was mispredicted nearly every word.
                 for (; at + 64 <= to; at += 64) {
-                    for (std::uint64_t lfs = lfBits(begin + at); lfs != 0; lfs &= lfs - 1)
+                    for (std::uint64_t lfs = bitsOf(begin + at, '\n'); lfs != 0; lfs &= lfs - 1)
                         endItem(at + std::countr_zero(lfs));
                 }
                 for (; at < to; ++at) {
