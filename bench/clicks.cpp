@@ -4,8 +4,8 @@
 // then a click on a result already known; and, after the last run, a key typed in the list,
 // which no item starts with (the whole list searched). Then as many runs again, for the longest
 // the window's thread went without handling its events in each step (a timer on it that should
-// fire every millisecond), and at the end the process's peak memory. Prints one line of JSON with every repeat's times
-// in ms.
+// fire every millisecond), and at the end the process's peak memory. Prints one line of JSON
+// with every repeat's times in ms.
 //   liststats-bench-clicks REPEATS   (in the folder holding List.txt; offscreen is enough)
 
 #include "app/form1.h"
