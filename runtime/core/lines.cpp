@@ -57,17 +57,23 @@ void forEachBlock(Task &task, qsizetype size, bool counted, Cut &&cut, Work &&wo
     });
 }
 
+// Whether text[at] follows a CR: an LF there ends a CR LF, not a line of its own.
+bool afterCr(const char *text, qsizetype at)
+{
+    return at != 0 && text[at - 1] == '\r';
+}
+
 // Whether a line end begins at text[at]: every CR does, and an LF that does not end a CR LF.
 bool endsLine(const char *text, qsizetype at)
 {
-    return text[at] == '\r' || (text[at] == '\n' && (at == 0 || text[at - 1] != '\r'));
+    return text[at] == '\r' || (text[at] == '\n' && !afterCr(text, at));
 }
 
 // Whether [from, to) of the text ends lines with LF alone, as most files do: no CR in it, nor
-// just before it, where a CR LF would begin.
+// just before it.
 bool onlyLf(const char *text, qsizetype from, qsizetype to)
 {
-    return std::memchr(text + from, '\r', size_t(to - from)) == nullptr && (from == 0 || text[from - 1] != '\r');
+    return std::memchr(text + from, '\r', size_t(to - from)) == nullptr && !afterCr(text, from);
 }
 
 // An uninitialised buffer of size bytes for a list's text, in huge pages, with room for
@@ -148,7 +154,7 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     std::atomic<bool> crs = false; // whether any block holds a CR: only then are they searched again
     forEachBlock(work, size, false, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
         qsizetype ends = 0, last = -1;
-        if (const LfCount lfs = countLfs(begin + from, begin + to); !lfs.crs && (from == 0 || begin[from - 1] != '\r')) {
+        if (const LfCount lfs = countLfs(begin + from, begin + to); !lfs.crs && !afterCr(begin, from)) {
             ends = lfs.lfs;
             if (const void *lf = ends == 0 ? nullptr : ::memrchr(begin + from, '\n', size_t(to - from)))
                 last = static_cast<const char *>(lf) - begin;
