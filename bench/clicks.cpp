@@ -105,7 +105,10 @@ int main(int argc, char *argv[])
             timer.start();
             if (!step(timer))
                 return false;
-            (metered ? stallTimes : times).append(metered ? stalls->longestMs() : elapsedMs(timer));
+            if (metered)
+                stallTimes.append(stalls->longestMs());
+            else
+                times.append(elapsedMs(timer));
             return true;
         };
         Form1 form;

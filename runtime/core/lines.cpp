@@ -87,6 +87,16 @@ QByteArray textBuffer(qsizetype size)
     return buffer;
 }
 
+// Sizes a vector for the items of a list, in huge pages, without writing it: several threads
+// then fill it at once.
+template<typename Vector>
+void resizeUnwritten(Vector &vector, size_t size)
+{
+    vector.reserve(size);
+    adviseHugePages(vector.data(), size * sizeof(typename Vector::value_type));
+    vector.resize(size, boost::container::default_init);
+}
+
 // The bytes equal to c among the 64 at text: bit i is set exactly where text[i] is c.
 std::uint64_t bitsOf(const char *text, char c)
 {
@@ -176,13 +186,8 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     const auto count = size_t(firstItem.back() + (unterminated ? 1 : 0));
 
     Lines lines;
-    lines.m_steps.reserve(count);
-    adviseHugePages(lines.m_steps.data(), count);
-    lines.m_steps.resize(count, boost::container::default_init);
-    const size_t blocks = (count + blockItems - 1) / blockItems;
-    lines.m_blockEnds.reserve(blocks);
-    adviseHugePages(lines.m_blockEnds.data(), blocks * sizeof(quint32));
-    lines.m_blockEnds.resize(blocks, boost::container::default_init);
+    resizeUnwritten(lines.m_steps, count);
+    resizeUnwritten(lines.m_blockEnds, (count + blockItems - 1) / blockItems);
     // Each piece's next item, the end before it, and its long steps.
     struct Cursor
     {
