@@ -26,8 +26,7 @@ public:
         // Inline: the common case, once per item.
         const std::int64_t slot = number.exponent - lowestFast;
         if (number.digitCount <= ParsedNumber::maxCoefficientDigits && slot >= 0 && slot < fastCount) [[likely]] {
-            const auto value = static_cast<Int128>(number.coefficient);
-            m_fast[size_t(slot)] += number.negative ? -value : value;
+            m_fast[size_t(slot)] += withSign(number.coefficient, number.negative);
             return;
         }
         addSlow(number);
@@ -35,14 +34,20 @@ public:
     void add(std::int32_t integer) { m_fast[size_t(-lowestFast)] += integer; }
     void add(const ShortDecimal &decimal)
     {
-        const auto value = static_cast<Int128>(decimal.digits);
-        m_fast[size_t(decimal.exponent - lowestFast)] += decimal.negative ? -value : value;
+        m_fast[size_t(decimal.exponent - lowestFast)] += withSign(decimal.digits, decimal.negative);
     }
     void add(const ExactSum &other); // of numbers that, with these, are at most maxCount
     // The mean of the count numbers added so far, rounded once. count is 1 to maxCount.
     [[nodiscard]] ShownNumber mean(std::int64_t count) const;
 
 private:
+    // The magnitude, negated when negative, without a branch: in a list of both signs at
+    // random, one is mispredicted on every other item.
+    static Int128 withSign(std::uint64_t magnitude, bool negative)
+    {
+        const Int128 mask = -Int128(negative);
+        return (Int128(magnitude) ^ mask) - mask;
+    }
     void addSlow(const ParsedNumber &number);
 
     static constexpr std::int64_t lowestFast = -64;
