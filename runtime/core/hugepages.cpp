@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -35,18 +34,30 @@ namespace {
 
 class HugePageMemory final : public std::pmr::memory_resource
 {
+    static std::size_t wholePages(std::size_t bytes) { return (bytes + hugePageSize - 1) & ~(hugePageSize - 1); }
+    // Mapped on its own, not taken from malloc's heaps: in a heap, the advice for 2 MiB pages
+    // outlived the block, and the small blocks later made there took whole 2 MiB pages (45 MB
+    // more at the peak of ten loads and passes of 10 M decimals). Unmapped when freed.
     void *do_allocate(std::size_t bytes, std::size_t alignment) override
     {
-        if (bytes > std::numeric_limits<std::size_t>::max() - hugePageSize)
+        if (bytes > std::numeric_limits<std::size_t>::max() - 2 * hugePageSize || alignment > hugePageSize)
             throw std::bad_alloc(); // rounded up, it would wrap
-        bytes = (bytes + hugePageSize - 1) & ~(hugePageSize - 1);
-        void *const pages = std::aligned_alloc(std::max(alignment, hugePageSize), bytes);
-        if (!pages)
+        bytes = wholePages(bytes);
+        // A page more than needed, so that a whole number of pages can begin on a page's boundary.
+        const std::size_t mapped = bytes + hugePageSize;
+        void *const memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
             throw std::bad_alloc();
-        adviseHugePages(pages, bytes);
-        return pages;
+        const auto from = reinterpret_cast<std::uintptr_t>(memory), to = from + mapped;
+        const auto begin = (from + hugePageSize - 1) & ~(hugePageSize - 1), end = begin + bytes;
+        if (begin > from)
+            ::munmap(memory, begin - from);
+        if (to > end)
+            ::munmap(reinterpret_cast<void *>(end), to - end);
+        adviseHugePages(reinterpret_cast<void *>(begin), bytes);
+        return reinterpret_cast<void *>(begin);
     }
-    void do_deallocate(void *pages, std::size_t, std::size_t) override { std::free(pages); }
+    void do_deallocate(void *pages, std::size_t bytes, std::size_t) override { ::munmap(pages, wholePages(bytes)); }
     [[nodiscard]] bool do_is_equal(const std::pmr::memory_resource &other) const noexcept override
     {
         return dynamic_cast<const HugePageMemory *>(&other) != nullptr;

@@ -13,7 +13,8 @@ inline constexpr std::size_t hugePageSize = std::size_t(2) << 20;
 // side of them faulted in at once; to be given before they are touched, for memory that will be.
 void adviseHugePages(void *data, std::size_t size) noexcept;
 
-// Memory in 2 MiB pages, rounded up to whole ones: the upstream of a std::pmr resource that
-// takes big buffers and cuts them into blocks, like std::pmr::monotonic_buffer_resource.
+// Memory in 2 MiB pages, rounded up to whole ones and mapped apart from malloc's heaps: the
+// upstream of a std::pmr resource that takes big buffers and cuts them into blocks, like
+// std::pmr::monotonic_buffer_resource, or for blocks of a quarter of a megabyte and more.
 // Thread-safe.
 [[nodiscard]] std::pmr::memory_resource *hugePageMemory() noexcept;
