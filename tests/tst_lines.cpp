@@ -107,6 +107,8 @@ private Q_SLOTS:
             manyLines.append(QString::number(i));
         }
         QTest::newRow("100,000 lines") << many << manyLines;
+        QTest::newRow("a Windows-1252 byte past the first megabyte") << many + many + "caf\xE9"_ba
+                                                                  << manyLines + manyLines + QStringList{u"caf\u00E9"_s};
     }
     void readsFile()
     {
