@@ -64,10 +64,9 @@ inline constexpr size_t shortcutReadBytes = 24;
     return {text.data() + negative, text.size() - negative};
 }
 
-// The value of the n digits at text (n from 1 to 8), or nothing when any of them is not one;
-// reads the eight bytes at text. All at once, as one word (the first n bytes of the word, on
-// its own): its bytes are checked together, then added up in pairs, fours and eights by three
-// multiplications.
+// The value of the n digits in the lowest n bytes of word (n from 1 to 8), or nothing when any
+// of them is not one. All at once: the bytes are checked together, then added up in pairs, fours
+// and eights by three multiplications.
 [[nodiscard]] inline std::optional<std::uint32_t> eightDigits(std::uint64_t word, size_t n) noexcept
 {
     const unsigned shift = unsigned(8 - n) * 8;
@@ -82,6 +81,7 @@ inline constexpr size_t shortcutReadBytes = 24;
             >> 32;
     return std::uint32_t(value);
 }
+// The same for the n digits at text; reads the eight bytes at text.
 [[nodiscard]] inline std::optional<std::uint32_t> eightDigits(const char *text, size_t n) noexcept
 {
     return eightDigits(wordAt(text), n);

@@ -43,7 +43,8 @@ class HugePageMemory final : public std::pmr::memory_resource
         if (bytes > std::numeric_limits<std::size_t>::max() - 2 * hugePageSize || alignment > hugePageSize)
             throw std::bad_alloc(); // rounded up, it would wrap
         bytes = wholePages(bytes);
-        // A page more than needed, so that a whole number of pages can begin on a page's boundary.
+        // One 2 MiB page more than needed, so that the block can begin on a page's boundary; the
+        // rest is unmapped.
         const std::size_t mapped = bytes + hugePageSize;
         void *const memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (memory == MAP_FAILED)
