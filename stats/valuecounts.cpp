@@ -60,24 +60,22 @@ template<typename T>
 struct DirectTableAllocator
 {
     using value_type = T;
-    static constexpr size_t hugeFrom = size_t(256) << 10;
     DirectTableAllocator() = default;
     template<typename U>
     DirectTableAllocator(const DirectTableAllocator<U> &) noexcept
     {
     }
+    static bool huge(size_t n) { return n * sizeof(T) >= size_t(256) << 10; }
     T *allocate(size_t n)
     {
-        if (n * sizeof(T) < hugeFrom)
-            return std::allocator<T>().allocate(n);
-        return static_cast<T *>(hugePageMemory()->allocate(n * sizeof(T), alignof(T)));
+        return huge(n) ? static_cast<T *>(hugePageMemory()->allocate(n * sizeof(T), alignof(T))) : std::allocator<T>().allocate(n);
     }
     void deallocate(T *memory, size_t n) noexcept
     {
-        if (n * sizeof(T) < hugeFrom)
-            std::allocator<T>().deallocate(memory, n);
-        else
+        if (huge(n))
             hugePageMemory()->deallocate(memory, n * sizeof(T), alignof(T));
+        else
+            std::allocator<T>().deallocate(memory, n);
     }
     friend bool operator==(const DirectTableAllocator &, const DirectTableAllocator &) = default;
 };
