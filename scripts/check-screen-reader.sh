@@ -44,20 +44,37 @@ run() {
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_DATA_HOME=$work/home/.local/share \
     XDG_CONFIG_HOME=$work/home/.config
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-for ((display = 90; display < 190; display++)); do
-    [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]] || break
-done
-export DISPLAY=:$display
-run xvfb Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+# Waits until a command succeeds, for at most a minute; if it never does, says what did not start,
+# and the check fails.
+await() {
+    local what=$1
+    shift
+    for _ in $(seq 600); do
+        "$@" >/dev/null 2>&1 && return
+        sleep 0.1
+    done
+    echo "$what did not start in a minute" >&2
+    exit 1
+}
+# Xvfb takes a free display itself, and writes its number on file descriptor 3 once it accepts
+# clients. -noreset: by default an X server resets when its last client leaves, and refuses
+# whoever connects meanwhile; the accessibility bus's launcher comes and goes just before openbox
+# starts, which then found no display now and then.
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+await Xvfb test -s "$work/display"
+export DISPLAY=:$(head -n 1 "$work/display")
 # A private session bus: its address comes back on file descriptor 3.
 dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >"$work/dbus.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [[ -s $work/bus ]] && break; sleep 0.1; done
+await 'The session bus' test -s "$work/bus"
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 export DBUS_SESSION_BUS_ADDRESS
 run atspi /usr/libexec/at-spi-bus-launcher --launch-immediately
+# Without a window manager the program's window does not take the focus, and the keys typed reach
+# nothing.
 run openbox openbox
+await openbox xdotool get_num_desktops
 
 # Waits until Orca has said all it will: its log has not grown for a second (at most 10 s).
 settle() {
@@ -108,7 +125,7 @@ start_program() {
     mkdir -p "$work/$1" && printf '%b' "$2" >"$work/$1/List.txt"
     (cd "$work/$1" && QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec "$repo/build/default/liststats") >"$work/$1.log" 2>&1 &
     pids+=($!)
-    sleep 1
+    await 'The window' xdotool search --onlyvisible --name '^Form1$'
     settle
 }
 
@@ -122,6 +139,8 @@ listen() {
  "profiles": {"default": {"profile": ["Default", "default"], "enablePositionSpeaking": %s}}}\n' \
         "$positions" "$positions" >"$XDG_DATA_HOME/orca/user-settings.conf"
     run orca orca --debug-file="$log"
+    # Orca 48 logs as it goes; Orca 43 (Debian 12) only in blocks, so its log cannot say when it
+    # is ready.
     for _ in $(seq 100); do grep -qF 'SPEECH OUTPUT' "$log" 2>/dev/null && break; sleep 0.1; done
     settle
 
@@ -199,5 +218,10 @@ checks=0 failures=0
 listen false
 listen true
 stop_all
+if ((failures)); then # what the other parts said, for the cause
+    for name in xvfb dbus atspi openbox orca numbers faulty; do
+        tail -n 5 "$work/$name.log" | sed "s/^/log $name: /"
+    done
+fi
 echo "$((checks - failures)) passed, $failures failed"
 ((failures == 0))
