@@ -9,6 +9,7 @@
 //   liststats-bench-clicks REPEATS   (in the folder holding List.txt; offscreen is enough)
 
 #include "app/form1.h"
+#include "runtime/widgets/errorreport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -72,6 +73,22 @@ private:
     qint64 m_longest = 0;
 };
 
+// Loads List.txt into the window; false, with the window's message on stderr, when it cannot.
+bool loadList(Form1 &form)
+{
+    std::optional<QString> failure;
+    QSignalSpy loaded(&form, &Form1::loaded);
+    const QObject listener; // ends the connection with this call
+    QObject::connect(&form, &Form1::loadFailed, &listener,
+                     [&failure](const RuntimeError &error) { failure = errorMessage(error); });
+    form.loadList();
+    if (!QTest::qWaitFor([&] { return !loaded.isEmpty() || failure; }, 600'000))
+        return false;
+    if (failure)
+        std::fprintf(stderr, "%s\n", qPrintable(*failure));
+    return !failure;
+}
+
 // Clicks the button and waits until the window has answered.
 bool click(Form1 &form, const QString &button)
 {
@@ -112,17 +129,15 @@ int main(int argc, char *argv[])
             return true;
         };
         Form1 form;
-        const bool ran = timed(load, loadStall, [&form](QElapsedTimer &) {
-            QSignalSpy loaded(&form, &Form1::loaded);
-            form.loadList();
-            return loaded.wait(600'000);
-        }) && timed(both, bothStall, [&form](QElapsedTimer &timer) {
+        const auto showAndClickBoth = [&form](QElapsedTimer &timer) {
             form.show();
             if (!QTest::qWaitForWindowExposed(&form))
                 return false;
             timer.restart();
             return click(form, u"Command1"_s) && click(form, u"Command2"_s);
-        });
+        };
+        const bool ran = timed(load, loadStall, [&form](QElapsedTimer &) { return loadList(form); })
+                         && timed(both, bothStall, showAndClickBoth);
         label = form.findChild<QLabel *>(u"Label1"_s)->text();
         if (!ran || !timed(known, knownStall, [&form](QElapsedTimer &) { return click(form, u"Command1"_s); }))
             return 1;
