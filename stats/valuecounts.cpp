@@ -203,7 +203,7 @@ ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make
     m_smallIntegers.reserve(size_t(readers)); // so that no array is lost to a throw
     for (int reader = 0; reader < readers; ++reader) {
         // In one huge page: hit all over, the array's 128 small pages would miss the TLB.
-        auto *const counts = static_cast<Seen *>(hugePageMemory()->allocate(smallIntegers * sizeof(Seen), alignof(Seen)));
+        auto *const counts = static_cast<Best *>(hugePageMemory()->allocate(smallIntegers * sizeof(Best), alignof(Best)));
         std::uninitialized_value_construct_n(counts, smallIntegers);
         m_smallIntegers.emplace_back(counts);
     }

@@ -8,11 +8,19 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+namespace {
+
+// To a multiple of `page`, a power of two.
+constexpr std::uintptr_t roundDown(std::uintptr_t address, std::uintptr_t page) { return address & ~(page - 1); }
+constexpr std::uintptr_t roundUp(std::uintptr_t address, std::uintptr_t page) { return roundDown(address + page - 1, page); }
+
+} // namespace
+
 void adviseHugePages(void *data, std::size_t size) noexcept
 {
     const auto from = reinterpret_cast<std::uintptr_t>(data), to = from + size;
-    const auto begin = (from + hugePageSize - 1) & ~(hugePageSize - 1);
-    const auto end = std::max(begin, to & ~(hugePageSize - 1));
+    const auto begin = roundUp(from, hugePageSize);
+    const auto end = std::max(begin, roundDown(to, hugePageSize));
     if (begin < end)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 #if defined(MADV_POPULATE_WRITE) // Linux 5.14; older kernels refuse it, and the pages fault as before
@@ -24,7 +32,7 @@ void adviseHugePages(void *data, std::size_t size) noexcept
         if (first < last)
             ::madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_WRITE);
     };
-    const auto pagesFrom = (from + pageSize - 1) & ~(pageSize - 1), pagesTo = to & ~(pageSize - 1);
+    const auto pagesFrom = roundUp(from, pageSize), pagesTo = roundDown(to, pageSize);
     populate(pagesFrom, std::min(begin, pagesTo));
     populate(std::max(end, pagesFrom), pagesTo);
 #endif
@@ -34,7 +42,6 @@ namespace {
 
 class HugePageMemory final : public std::pmr::memory_resource
 {
-    static std::size_t wholePages(std::size_t bytes) { return (bytes + hugePageSize - 1) & ~(hugePageSize - 1); }
     // Mapped on its own, not taken from malloc's heaps: in a heap, the advice for 2 MiB pages
     // outlived the block, and the small blocks later made there took whole 2 MiB pages (45 MB
     // more at the peak of ten loads and passes of 10 M decimals). Unmapped when freed.
@@ -42,7 +49,7 @@ class HugePageMemory final : public std::pmr::memory_resource
     {
         if (bytes > std::numeric_limits<std::size_t>::max() - 2 * hugePageSize || alignment > hugePageSize)
             throw std::bad_alloc(); // rounded up, it would wrap
-        bytes = wholePages(bytes);
+        bytes = roundUp(bytes, hugePageSize);
         // One 2 MiB page more than needed, so that the block can begin on a page's boundary; the
         // rest is unmapped.
         const std::size_t mapped = bytes + hugePageSize;
@@ -50,7 +57,7 @@ class HugePageMemory final : public std::pmr::memory_resource
         if (memory == MAP_FAILED)
             throw std::bad_alloc();
         const auto from = reinterpret_cast<std::uintptr_t>(memory), to = from + mapped;
-        const auto begin = (from + hugePageSize - 1) & ~(hugePageSize - 1), end = begin + bytes;
+        const auto begin = roundUp(from, hugePageSize), end = begin + bytes;
         if (begin > from)
             ::munmap(memory, begin - from);
         if (to > end)
@@ -58,7 +65,7 @@ class HugePageMemory final : public std::pmr::memory_resource
         adviseHugePages(reinterpret_cast<void *>(begin), bytes);
         return reinterpret_cast<void *>(begin);
     }
-    void do_deallocate(void *pages, std::size_t bytes, std::size_t) override { ::munmap(pages, wholePages(bytes)); }
+    void do_deallocate(void *pages, std::size_t bytes, std::size_t) override { ::munmap(pages, roundUp(bytes, hugePageSize)); }
     [[nodiscard]] bool do_is_equal(const std::pmr::memory_resource &other) const noexcept override
     {
         return dynamic_cast<const HugePageMemory *>(&other) != nullptr;
