@@ -68,12 +68,12 @@ struct DirectTableAllocator
     static bool huge(size_t n) { return n * sizeof(T) >= size_t(256) << 10; }
     T *allocate(size_t n)
     {
-        return huge(n) ? static_cast<T *>(hugePageMemory()->allocate(n * sizeof(T), alignof(T))) : std::allocator<T>().allocate(n);
+        return huge(n) ? std::pmr::polymorphic_allocator<T>(hugePageMemory()).allocate(n) : std::allocator<T>().allocate(n);
     }
     void deallocate(T *memory, size_t n) noexcept
     {
         if (huge(n))
-            hugePageMemory()->deallocate(memory, n * sizeof(T), alignof(T));
+            std::pmr::polymorphic_allocator<T>(hugePageMemory()).deallocate(memory, n);
         else
             std::allocator<T>().deallocate(memory, n);
     }
@@ -203,7 +203,7 @@ ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make
     m_smallIntegers.reserve(size_t(readers)); // so that no array is lost to a throw
     for (int reader = 0; reader < readers; ++reader) {
         // In one huge page: hit all over, the array's 128 small pages would miss the TLB.
-        auto *const counts = static_cast<Best *>(hugePageMemory()->allocate(smallIntegers * sizeof(Best), alignof(Best)));
+        Best *const counts = std::pmr::polymorphic_allocator<Best>(hugePageMemory()).allocate(smallIntegers);
         std::uninitialized_value_construct_n(counts, smallIntegers);
         m_smallIntegers.emplace_back(counts);
     }
@@ -213,7 +213,7 @@ ValueCounts::~ValueCounts() = default;
 
 void ValueCounts::Free::operator()(Best *counts) const noexcept
 {
-    hugePageMemory()->deallocate(counts, smallIntegers * sizeof(Best), alignof(Best));
+    std::pmr::polymorphic_allocator<Best>(hugePageMemory()).deallocate(counts, smallIntegers);
 }
 
 bool ValueCounts::packs(const ParsedNumber &number)
