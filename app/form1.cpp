@@ -16,9 +16,18 @@
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QShortcut>
@@ -55,6 +64,9 @@ Form1::Form1(QWidget *parent)
     , Command3(makeControl<QPushButton>(this, "Command3", {px(3360), px(2640), px(1215), px(495)}))
     , Label1(makeControl<QLabel>(this, "Label1", {px(2040), px(1560), px(2535), px(855)}))
     , m_announcer(new Announcer(this))
+    , m_openAction(new QAction(u"Open a list\u2026"_s, this))
+    , m_pasteAction(new QAction(u"Paste a list"_s, this))
+    , m_source(ListSource::file(u"List.txt"_s))
 {
     presentAsWindow(staticMetaObject.className());
     setObjectName(u"Form1"_s);
@@ -78,8 +90,6 @@ Form1::Form1(QWidget *parent)
         button->setAccessibleDescription(description);
         button->setAutoDefault(true); // Enter clicks the focused button, as Space does
     }
-    List1->setAccessibleName(u"Numbers from List.txt"_s);
-    List1->setAccessibleDescription(u"The lines of List.txt, one item each, in file order"_s);
     Label1->setAccessibleDescription(u"The latest result"_s);
     Label1->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(true);
@@ -100,8 +110,20 @@ Form1::Form1(QWidget *parent)
     connect(Command3, &QPushButton::clicked, this, &Form1::endProgram);
     // Esc stops a click's wait, wherever the focus is in the window.
     new QShortcut(QKeySequence::Cancel, this, this, &Form1::cancelWait);
+    // A new list, from the keyboard anywhere in the window, or from the list's context menu.
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_pasteAction->setShortcuts(QKeySequence::Paste);
+    for (QAction *const action : {m_openAction, m_pasteAction}) {
+        action->setShortcutVisibleInContextMenu(true);
+        addAction(action);
+    }
+    connect(m_openAction, &QAction::triggered, this, &Form1::chooseList);
+    connect(m_pasteAction, &QAction::triggered, this, &Form1::pasteList);
+    connect(List1, &ListBox::menuRequested, this, &Form1::showMenu);
+    setAcceptDrops(true);
     // The statistics are those of the items: new items, new statistics.
     connect(List1->model(), &QAbstractItemModel::modelReset, this, &Form1::forgetStatistics);
+    nameList(m_source);
 }
 
 Form1::~Form1()
@@ -126,25 +148,165 @@ QIcon Form1::icon()
 
 void Form1::loadList()
 {
+    // By its relative name: the working folder's own name need not be valid in any encoding.
+    const QString path = m_source.path;
+    startLoad(m_source, [path](Task &task) { return readLines(path, task); });
+}
+
+void Form1::loadList(const ListSource &source)
+{
+    if (source.kind == ListSource::Kind::standardInput) {
+        startLoad(source, &readStandardInput);
+        return;
+    }
+    if (source.kind == ListSource::Kind::file)
+        startLoad(source, [path = source.path](Task &task) { return readLines(path, task, Streams::readToEnd); });
+}
+
+void Form1::startLoad(const ListSource &source, std::function<Lines(Task &)> read)
+{
+    // What ran for the old list stops; the statistics already known stay, for the old list
+    // stays if this one fails.
+    if (m_load)
+        m_load->cancel();
+    cancelWait();
+    stopPass();
+    List1->stopSearch();
+    if (!isVisible())
+        m_source = source; // the list to be shown, and where the chooser opens when it fails
+
     m_load = std::make_shared<Task>();
-    m_progress = std::make_unique<Progress>(nullptr, u"Reading List.txt\u2026"_s, m_load);
+    m_progress = std::make_unique<Progress>(isVisible() ? this : nullptr, u"Reading %1\u2026"_s.arg(sourceName(source)), m_load);
+    // The user types into the terminal: the progress must not take the keys.
+    m_progress->setTakesFocus(!(source.kind == ListSource::Kind::standardInput && standardInputIsTerminal()));
     connect(m_progress.get(), &Progress::cancelled, this, [this] {
         m_load->cancel();
         m_load.reset();
         m_progress.reset();
         Q_EMIT loadCancelled();
     });
-    // By its relative name: the working folder's own name need not be valid in any encoding.
-    startJob(this, m_load, [](Task &task) { return readLines(u"List.txt"_s, task); }, [this](Outcome<Lines> outcome) {
+    startJob(this, m_load, std::move(read), [this, source](Outcome<Lines> outcome) {
         m_load.reset();
         m_progress.reset();
-        if (const auto *const error = std::get_if<RuntimeError>(&outcome)) {
-            Q_EMIT loadFailed(*error);
+        if (auto *const lines = std::get_if<Lines>(&outcome)) {
+            showList(std::move(*lines), source);
+            Q_EMIT loaded();
             return;
         }
-        List1->setItems(std::move(std::get<Lines>(outcome)));
-        Q_EMIT loaded();
+        const RuntimeError &error = std::get<RuntimeError>(outcome);
+        if (isVisible())
+            report(error, [] { });
+        Q_EMIT loadFailed(error);
     });
+}
+
+void Form1::showList(Lines lines, const ListSource &source)
+{
+    m_source = source;
+    List1->setItems(std::move(lines)); // forgets the old list's statistics
+    Label1->clear();
+    Label1->setFocusPolicy(Qt::NoFocus);
+    nameList(source);
+    if (!isVisible())
+        return; // the pass starts once the window is on the screen
+    // The list takes the focus anew, so that a screen reader presents the new one, once.
+    if (List1->hasFocus())
+        List1->clearFocus();
+    activateWindow();
+    List1->setFocus();
+    startPass();
+}
+
+void Form1::nameList(const ListSource &source)
+{
+    const QString name = sourceName(source);
+    List1->setAccessibleName(u"Numbers from %1"_s.arg(name));
+    List1->setAccessibleDescription(source.kind == ListSource::Kind::file
+                                       ? u"The lines of %1, one item each, in file order"_s.arg(name)
+                                       : u"The lines of %1, one item each, in order"_s.arg(name));
+}
+
+void Form1::chooseList()
+{
+    if (!m_chooser) {
+        m_chooser = new QFileDialog(this);
+        m_chooser->setFileMode(QFileDialog::ExistingFile);
+        m_chooser->setNameFilters({u"Text files (*.txt)"_s, u"All files (*)"_s});
+        connect(m_chooser, &QFileDialog::fileSelected, this,
+                [this](const QString &path) { loadList(ListSource::file(path)); });
+        connect(m_chooser, &QFileDialog::rejected, this, &Form1::loadCancelled);
+    }
+    m_chooser->setDirectory(m_source.kind == ListSource::Kind::file ? QFileInfo(m_source.path).absolutePath()
+                                                                    : QDir::currentPath());
+    m_chooser->open();
+}
+
+void Form1::pasteList()
+{
+    const QMimeData *const held = QGuiApplication::clipboard()->mimeData();
+    if (held && held->hasText() && !held->text().isEmpty())
+        loadText(held->text(), ListSource::Kind::clipboard);
+}
+
+void Form1::loadText(const QString &text, ListSource::Kind kind)
+{
+    const ListSource source = ListSource::of(kind);
+    startLoad(source, [text, source](Task &task) { return linesOfText(text, source, task); });
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls() || event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QMimeData *const dropped = event->mimeData();
+    event->acceptProposedAction();
+    if (!dropped->hasUrls()) {
+        loadText(dropped->text(), ListSource::Kind::droppedText);
+        return;
+    }
+    // A file wins over text dropped with it.
+    const QList<QUrl> urls = dropped->urls();
+    if (urls.size() != 1)
+        return refuse(u"Drop one file at a time: a list is read from a single file."_s);
+    if (!urls.front().isLocalFile())
+        return refuse(u"Only a file on this computer can be opened as a list, not \"%1\"."_s.arg(urls.front().toDisplayString()));
+    const ListSource source = ListSource::file(urls.front().toLocalFile());
+    if (QFileInfo(source.path).isDir())
+        return report(RuntimeError::fileAccessFailed(source, RuntimeError::Reason::folder), [] { });
+    loadList(source);
+}
+
+void Form1::showMenu(QPoint globalPosition)
+{
+    if (!m_menu) {
+        m_menu = new QMenu(this);
+        m_menu->addActions({m_openAction, m_pasteAction});
+    }
+    if (!m_menu->isVisible()) // the Menu key asks twice on X11
+        m_menu->popup(globalPosition);
+}
+
+void Form1::report(const RuntimeError &error, const std::function<void()> &dismissed)
+{
+    QMessageBox *const box = errorReport(this, error);
+    if (!box) {
+        dismissed();
+        return;
+    }
+    connect(box, &QDialog::finished, this, dismissed);
+    box->open();
+}
+
+void Form1::refuse(const QString &message)
+{
+    auto *const box = new QMessageBox(QMessageBox::Information, QCoreApplication::applicationName(), message, QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void Form1::paintEvent(QPaintEvent *event)
@@ -177,7 +339,7 @@ void Form1::respond(Statistic statistic)
         showResult(statistic);
         return;
     }
-    m_waiting = statistic;
+    setWaiting(statistic);
     startPass();
     m_progress = std::make_unique<Progress>(
         this, statistic == Statistic::mean ? u"Computing the mean\u2026"_s : u"Computing the mode\u2026"_s, m_pass);
@@ -209,7 +371,7 @@ void Form1::passEnded(Outcome<Statistics> outcome)
         m_statistics = std::make_unique<Statistics>(Statistics{*error, *error});
     else
         m_statistics = std::make_unique<Statistics>(std::move(std::get<Statistics>(outcome)));
-    if (const std::optional<Statistic> waiting = std::exchange(m_waiting, std::nullopt)) {
+    if (const std::optional<Statistic> waiting = setWaiting(std::nullopt)) {
         endWait(*waiting);
         showResult(*waiting);
     }
@@ -233,10 +395,22 @@ void Form1::showResult(Statistic statistic)
     } catch (const RuntimeError &error) {
         if (error.position() >= 0)
             List1->setSelectedIndex(int(error.position()));
-        reportError(this, error);
+        report(error, [this] {
+            m_reporting = false;
+            Q_EMIT answered();
+        });
+        return;
     }
     m_reporting = false;
     Q_EMIT answered();
+}
+
+std::optional<Form1::Statistic> Form1::setWaiting(std::optional<Statistic> statistic)
+{
+    // A new list is not asked for while a click waits: the menu's entries say so.
+    for (QAction *const action : {m_openAction, m_pasteAction})
+        action->setEnabled(!statistic);
+    return std::exchange(m_waiting, statistic);
 }
 
 void Form1::setOpenForClicks(bool open)
@@ -269,7 +443,7 @@ void Form1::cancelWait()
 {
     if (!m_waiting)
         return;
-    const Statistic pressed = *std::exchange(m_waiting, std::nullopt);
+    const Statistic pressed = *setWaiting(std::nullopt);
     stopPass(); // a later click starts it again
     endWait(pressed);
     m_announcer->announce(Label1, u"Cancelled"_s);

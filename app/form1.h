@@ -1,25 +1,35 @@
 #pragma once
 
+#include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"
 #include "stats/statistics.h"
 
 #include <QIcon>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class Announcer;
 class ListBox;
 class Progress;
+class QAction;
+class QFileDialog;
 class QLabel;
+class QMenu;
 class QPushButton;
 class Task;
 
-// The program's one window. main() builds it and calls loadList(), which reads List.txt off the
-// window's thread and emits loaded() once List1 holds its lines; main() then shows the window.
-// Each button runs one procedure: Command1 ("Mean") computeMean, Command2 ("Mode") computeMode,
-// Command3 ("Done") endProgram.
+// The program's one window. main() builds it and calls loadList(), which reads List.txt (or the
+// list named on the command line) off the window's thread and emits loaded() once List1 holds
+// its lines; main() then shows the window. Each button runs one procedure: Command1 ("Mean")
+// computeMean, Command2 ("Mode") computeMode, Command3 ("Done") endProgram.
+//
+// In the window, a new list replaces the one shown: a file chosen with Ctrl+O or from the
+// list's context menu, a file or text dropped on the window, or the clipboard's text pasted
+// with Ctrl+V. Once its source is chosen, what runs for the old list stops; the old list stays
+// until the new one has loaded, and stays for good when that fails or is cancelled.
 //
 // The list never changes after the load, so both statistics are worked out once, in one pass
 // that starts as soon as the window is on the screen and runs off the window's thread. A click
@@ -42,22 +52,45 @@ public:
 
     // Starts reading the lines of List.txt in the working directory into List1, in file order,
     // showing its progress in a window of its own when that takes long. Ends with one of the
-    // three signals below; until loaded(), the list stays empty.
+    // three signals below; until loaded(), the list stays as it was.
     void loadList();
+    // The same for a file the user named, which may be a pipe, or for standard input.
+    void loadList(const ListSource &source);
+    // Opens a file chooser; the file chosen is loaded. Cancelled, it emits loadCancelled().
+    void chooseList();
+    // The clipboard's text becomes the list, one item per line; without text, nothing changes.
+    void pasteList();
 
 Q_SIGNALS:
     // A click on Mean or Mode has been answered: its result shown, or its error reported.
     void answered();
     void loaded();
-    void loadFailed(const RuntimeError &error); // the file cannot be read
-    void loadCancelled();                       // the user stopped the load
+    // The list cannot be read. While the window shows, it has reported this itself.
+    void loadFailed(const RuntimeError &error);
+    void loadCancelled(); // the user stopped the load, or chose no list
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     enum class Statistic { mean, mode };
+
+    // Reads a list off the window's thread, as loadList() says, after stopping what runs for
+    // the list shown.
+    void startLoad(const ListSource &source, std::function<Lines(Task &)> read);
+    // Shows the new list: no item selected, the label empty, the focus on the list.
+    void showList(Lines lines, const ListSource &source);
+    void nameList(const ListSource &source); // for a screen reader
+    void loadText(const QString &text, ListSource::Kind kind);
+    void showMenu(QPoint globalPosition);
+    // Tells the user, in a message modal to the window, then calls dismissed.
+    void report(const RuntimeError &error, const std::function<void()> &dismissed);
+    void refuse(const QString &message);
+    // Sets the click that waits for the pass, or none; returns the one that waited before.
+    std::optional<Statistic> setWaiting(std::optional<Statistic> statistic);
 
     void computeMean();
     void computeMode();
@@ -88,6 +121,11 @@ private:
     QPushButton *const Command3;
     QLabel *const Label1;
     Announcer *const m_announcer; // speaks each new result and each wait
+    QAction *const m_openAction;  // Ctrl+O
+    QAction *const m_pasteAction; // Ctrl+V
+    QMenu *m_menu = nullptr;          // the list's context menu, once first asked for
+    QFileDialog *m_chooser = nullptr; // once first asked for
+    ListSource m_source;              // where the list shown came from
 
     std::shared_ptr<Task> m_load;               // the load, while it runs
     std::shared_ptr<Task> m_pass;               // the pass, while it runs

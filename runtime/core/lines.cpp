@@ -22,6 +22,7 @@
 #endif
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -438,66 +439,128 @@ qsizetype readInParallel(int fd, char *buffer, qsizetype size, Task &task, bool 
     return failure.load() != 0 ? -failure.load() : readTo.load();
 }
 
+// Reads on from bytes[used] to the end of the file or stream at fd, or to just past
+// Lines::maxBytes: a regular file, read on since it may grow while it is read, or a pipe, a
+// device, a terminal until Ctrl+D. Waits for input a tenth of a second at a time, so that a
+// cancel is seen while none comes. Clears ascii when it reads a byte that is not. Returns how
+// many bytes there are now, or -errno when a read failed.
+qsizetype readToEnd(int fd, QByteArray &bytes, qsizetype used, Task &task, bool &ascii)
+{
+    constexpr qsizetype readLimit = Lines::maxBytes + 1;
+    constexpr int waitMs = 100;
+    while (used < readLimit) {
+        task.check();
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, waitMs);
+        if (polled < 0 && errno != EINTR)
+            return -errno;
+        if (polled <= 0)
+            continue;
+        if (used == bytes.size())
+            bytes.resize(std::min(std::max(bytes.size() * 2, qsizetype(1) << 16), readLimit));
+        const ssize_t got = ::read(fd, bytes.data() + used, size_t(std::min(bytes.size() - used, checkBytes)));
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return -errno;
+        }
+        ascii = ascii && isAscii(bytes.data() + used, got);
+        used += got;
+        task.advance(got);
+    }
+    return used;
+}
+
+// The lines of the first `used` bytes read from the source, decoded unless they are all ASCII.
+Lines linesOfBytes(QByteArray bytes, qsizetype used, bool ascii, const ListSource &source, Task &task)
+{
+    const auto tooLarge = [&source] { return RuntimeError::fileAccessFailed(source, RuntimeError::Reason::tooLarge); };
+    if (used > Lines::maxBytes)
+        throw tooLarge();
+    bytes.truncate(used);
+    // Text that is all ASCII needs no decoding, nor the UTF-8 check's pass over it.
+    std::optional<QByteArray> text = ascii ? std::optional(std::move(bytes)) : decodeToUtf8(std::move(bytes), &task);
+    if (!text)
+        throw tooLarge();
+    task.setTotal(used + text->size());
+    return Lines::fromUtf8(std::move(*text), &task);
+}
+
 } // namespace
 
-Lines readLines(const QString &path, Task &task)
+Lines readLines(const QString &path, Task &task, Streams streams)
 {
-    const QString shownPath = QFileInfo(path).absoluteFilePath();
-    const auto tooLarge = [&shownPath] {
-        return RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::tooLarge);
+    const ListSource source = ListSource::file(QFileInfo(path).absoluteFilePath());
+    const auto failed = [&source](RuntimeError::Reason reason, int errorCode = 0) {
+        return RuntimeError::fileAccessFailed(source, reason, errorCode);
     };
     // O_NONBLOCK: opening a pipe nobody writes to must not hang before we can look at what it is.
     const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
-        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, errno);
+        throw failed(RuntimeError::Reason::systemError, errno);
 
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
-        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, errno);
+        throw failed(RuntimeError::Reason::systemError, errno);
     if (S_ISDIR(info.st_mode))
-        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::folder);
-    if (!S_ISREG(info.st_mode))
-        throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::notRegularFile);
-    if (info.st_size > Lines::maxBytes)
-        throw tooLarge();
-    task.setTotal(2 * qint64(info.st_size)); // read, then split into lines
+        throw failed(RuntimeError::Reason::folder);
+    const bool regular = S_ISREG(info.st_mode);
+    if (!regular && streams == Streams::refused)
+        throw failed(RuntimeError::Reason::notRegularFile);
+    if (regular && info.st_size > Lines::maxBytes)
+        throw failed(RuntimeError::Reason::tooLarge);
+    const auto size = regular ? qsizetype(info.st_size) : 0;
+    task.setTotal(2 * qint64(size)); // read, then split into lines; unknown for a stream
 
     try {
         // The size that fstat gave is read in parallel; then on to the end rather than trusting
-        // that size, since the file may grow while it is read; but never past the limit.
-        constexpr qsizetype readLimit = Lines::maxBytes + 1;
-        QByteArray bytes = textBuffer(qsizetype(info.st_size) + 1);
+        // that size, since the file may grow while it is read.
+        QByteArray bytes = textBuffer(size + 1);
         bool ascii = true;
-        qsizetype used = readInParallel(fd.get(), bytes.data(), qsizetype(info.st_size), task, ascii);
+        qsizetype used = readInParallel(fd.get(), bytes.data(), size, task, ascii);
+        if (regular && used >= 0 && ::lseek(fd.get(), off_t(used), SEEK_SET) != off_t(used))
+            used = -errno;
+        if (used >= 0)
+            used = readToEnd(fd.get(), bytes, used, task, ascii);
         if (used < 0)
-            throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, int(-used));
-        while (used < readLimit) {
-            if (used == bytes.size())
-                bytes.resize(std::min(bytes.size() * 2, readLimit));
-            task.check();
-            const ssize_t got = ::pread(fd.get(), bytes.data() + used, size_t(std::min(bytes.size() - used, checkBytes)), off_t(used));
-            if (got == 0)
-                break;
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw RuntimeError::fileAccessFailed(shownPath, RuntimeError::Reason::systemError, errno);
-            }
-            ascii = ascii && isAscii(bytes.data() + used, got);
-            used += got;
-            task.advance(got);
-        }
-        if (used > Lines::maxBytes)
-            throw tooLarge();
-        bytes.truncate(used);
-
-        // Text that is all ASCII needs no decoding, nor the UTF-8 check's pass over it.
-        std::optional<QByteArray> text = ascii ? std::optional(std::move(bytes)) : decodeToUtf8(std::move(bytes), &task);
-        if (!text)
-            throw tooLarge();
-        task.setTotal(used + text->size());
-        return Lines::fromUtf8(std::move(*text), &task);
+            throw failed(RuntimeError::Reason::systemError, int(-used));
+        return linesOfBytes(std::move(bytes), used, ascii, source, task);
     } catch (const std::bad_alloc &) {
-        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, shownPath);
+        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, source);
+    }
+}
+
+Lines readStandardInput(Task &task)
+{
+    const ListSource source = ListSource::of(ListSource::Kind::standardInput);
+    try {
+        QByteArray bytes;
+        bool ascii = true;
+        const qsizetype used = readToEnd(STDIN_FILENO, bytes, 0, task, ascii);
+        if (used < 0)
+            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::systemError, int(-used));
+        return linesOfBytes(std::move(bytes), used, ascii, source, task);
+    } catch (const std::bad_alloc &) {
+        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, source);
+    }
+}
+
+bool standardInputIsTerminal()
+{
+    return ::isatty(STDIN_FILENO) == 1;
+}
+
+Lines linesOfText(const QString &text, const ListSource &source, Task &task)
+{
+    try {
+        QByteArray utf8 = text.toUtf8();
+        if (utf8.size() > Lines::maxBytes)
+            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::tooLarge);
+        task.setTotal(utf8.size());
+        return Lines::fromUtf8(std::move(utf8), &task);
+    } catch (const std::bad_alloc &) {
+        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, source);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/core/listsource.h"
 #include "runtime/core/task.h"
 
 #include <QByteArray>
@@ -103,10 +104,23 @@ void Lines::forEachUtf8(qsizetype from, qsizetype to, Use &&use) const
 // one, on every core) and throws Cancelled when it is cancelled.
 [[nodiscard]] std::optional<QByteArray> decodeToUtf8(QByteArray bytes, Task *task = nullptr);
 
+// Whether a file that is not a regular one (a pipe, a device) is refused, as List.txt is when
+// nobody named it, or read to its end like standard input, as a file the user names is.
+enum class Streams { refused, readToEnd };
+
 // Reads a whole list file into lines. Throws RuntimeError when the path cannot be opened or
-// read, is not a regular file (a folder, a pipe or a device would otherwise block or never end),
-// holds more than Lines::maxBytes (told from its size, before it is read), or does not fit in
-// memory. The path is opened as given, and named in messages by its absolute form. The task
-// follows the bytes read and split; when it is cancelled, throws Cancelled. Runs on the task's
-// threads.
-[[nodiscard]] Lines readLines(const QString &path, Task &task);
+// read, is a folder, is not a regular file when streams are refused (a pipe or a device could
+// otherwise block or never end), holds more than Lines::maxBytes (a regular file told from its
+// size, before it is read), or does not fit in memory. The path is opened as given, and named
+// in messages by its absolute form. The task follows the bytes read and split; when it is
+// cancelled, throws Cancelled. Runs on the task's threads.
+[[nodiscard]] Lines readLines(const QString &path, Task &task, Streams streams = Streams::refused);
+
+// Reads standard input to its end into lines, as readLines reads a stream: a pipe, a file
+// redirected to it, or a terminal until Ctrl+D. Its progress has no total until it has ended.
+[[nodiscard]] Lines readStandardInput(Task &task);
+// Whether standard input is a terminal, where the user types the list.
+[[nodiscard]] bool standardInputIsTerminal();
+
+// The lines of text the user pasted or dropped, named in messages by its source.
+[[nodiscard]] Lines linesOfText(const QString &text, const ListSource &source, Task &task);

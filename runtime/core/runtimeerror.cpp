@@ -1,9 +1,9 @@
 #include "runtime/core/runtimeerror.h"
 
-RuntimeError RuntimeError::fileAccessFailed(const QString &path, Reason reason, int errorCode)
+RuntimeError RuntimeError::fileAccessFailed(const ListSource &source, Reason reason, int errorCode)
 {
     RuntimeError error(Kind::fileAccessFailed, reason);
-    error.m_path = path;
+    error.m_source = source;
     error.m_errorCode = errorCode;
     return error;
 }
@@ -29,10 +29,10 @@ RuntimeError RuntimeError::emptyList()
     return {Kind::emptyList, Reason::none};
 }
 
-RuntimeError RuntimeError::outOfMemory(Reason doing, const QString &path)
+RuntimeError RuntimeError::outOfMemory(Reason doing, const ListSource &source)
 {
     RuntimeError error(Kind::outOfMemory, doing);
-    error.m_path = path;
+    error.m_source = source;
     return error;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/core/listsource.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -15,7 +17,7 @@ class RuntimeError final : public std::exception
 {
 public:
     enum class Kind {
-        fileAccessFailed,  // List.txt could not be opened or read
+        fileAccessFailed,  // the list could not be opened or read
         controlCallFailed, // a list operation was given a position outside the list
         conversionFailed,  // an item is not a number the statistics can compute with
         emptyList,         // a statistic of no items
@@ -42,12 +44,12 @@ public:
     // The most of an item's text that an error keeps: more than any message shows of it.
     static constexpr qsizetype keptTextBytes = 1024;
 
-    [[nodiscard]] static RuntimeError fileAccessFailed(const QString &path, Reason reason, int errorCode = 0);
+    [[nodiscard]] static RuntimeError fileAccessFailed(const ListSource &source, Reason reason, int errorCode = 0);
     [[nodiscard]] static RuntimeError positionOutOfRange(qsizetype position, qsizetype count);
     [[nodiscard]] static RuntimeError conversionFailed(qsizetype position, QByteArrayView text, Reason reason);
     [[nodiscard]] static RuntimeError emptyList();
-    // doing: readingFile (with the file's path), computingMean, computingMode, or none.
-    [[nodiscard]] static RuntimeError outOfMemory(Reason doing, const QString &path = {});
+    // doing: readingFile (with its source), computingMean, computingMode, or none.
+    [[nodiscard]] static RuntimeError outOfMemory(Reason doing, const ListSource &source = {});
 
     [[nodiscard]] Kind kind() const noexcept { return m_kind; }
     [[nodiscard]] Reason reason() const noexcept { return m_reason; }
@@ -55,8 +57,9 @@ public:
     [[nodiscard]] qsizetype position() const noexcept { return m_position; }
     // The list's item count, for controlCallFailed.
     [[nodiscard]] qsizetype count() const noexcept { return m_count; }
-    // The file's path, for fileAccessFailed and readingFile.
-    [[nodiscard]] const QString &path() const noexcept { return m_path; }
+    // Where the list was read from, for fileAccessFailed and readingFile; path() is a file's.
+    [[nodiscard]] const ListSource &source() const noexcept { return m_source; }
+    [[nodiscard]] const QString &path() const noexcept { return m_source.path; }
     // The item's text as UTF-8, cut after keptTextBytes, for conversionFailed.
     [[nodiscard]] const QByteArray &text() const noexcept { return m_text; }
     // errno, for systemError.
@@ -71,7 +74,7 @@ private:
     Reason m_reason;
     qsizetype m_position = -1;
     qsizetype m_count = 0;
-    QString m_path;
+    ListSource m_source;
     QByteArray m_text;
     int m_errorCode = 0;
 };

@@ -19,7 +19,9 @@ public:
 
     void setTotal(qint64 units) noexcept { m_total.store(units, std::memory_order_relaxed); }
     void advance(qint64 units) noexcept { m_done.fetch_add(units, std::memory_order_relaxed); }
-    [[nodiscard]] int percent() const noexcept;
+    [[nodiscard]] int percent() const noexcept; // 0 while there is no total
+    [[nodiscard]] bool hasTotal() const noexcept { return m_total.load(std::memory_order_relaxed) > 0; }
+    [[nodiscard]] qint64 done() const noexcept { return m_done.load(std::memory_order_relaxed); }
 
     // Asks the work to stop; it then throws Cancelled at its next check().
     void cancel() noexcept { m_cancelled.store(true, std::memory_order_relaxed); }

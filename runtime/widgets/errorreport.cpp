@@ -3,6 +3,7 @@
 #include "runtime/core/runtimeerror.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTextBoundaryFinder>
 
@@ -89,8 +90,11 @@ QString errorMessage(const RuntimeError &error)
 {
     // Each argument goes in by a single arg() of its own, so that a "%1" in an item or a path
     // stays as typed.
+    const bool fromFile = error.source().kind == ListSource::Kind::file;
     switch (error.kind()) {
     case RuntimeError::Kind::fileAccessFailed:
+        if (!fromFile)
+            return tr("Cannot read %1: %2.").arg(sourceName(error.source()), reasonText(error));
         return tr("Cannot read the list file \"%1\": %2.").arg(error.path(), reasonText(error));
     case RuntimeError::Kind::controlCallFailed:
         return tr("There is no item at position %1: the list holds %2 items.")
@@ -105,13 +109,30 @@ QString errorMessage(const RuntimeError &error)
     case RuntimeError::Kind::outOfMemory:
         if (error.reason() == RuntimeError::Reason::none)
             return tr("Not enough memory.");
+        if (error.reason() == RuntimeError::Reason::readingFile && !fromFile)
+            return tr("Not enough memory to read %1.").arg(sourceName(error.source()));
         return tr("Not enough memory to %1.")
             .arg(error.reason() == RuntimeError::Reason::readingFile ? reasonText(error).arg(error.path()) : reasonText(error));
     }
     Q_UNREACHABLE();
 }
 
-void reportError(QWidget *parent, const RuntimeError &error)
+QString sourceName(const ListSource &source)
+{
+    switch (source.kind) {
+    case ListSource::Kind::file:
+        return QFileInfo(source.path).fileName();
+    case ListSource::Kind::standardInput:
+        return tr("standard input");
+    case ListSource::Kind::clipboard:
+        return tr("the clipboard");
+    case ListSource::Kind::droppedText:
+        return tr("the dropped text");
+    }
+    Q_UNREACHABLE();
+}
+
+QMessageBox *errorReport(QWidget *parent, const RuntimeError &error)
 {
     const QString name = QCoreApplication::applicationName();
     const QString message = errorMessage(error);
@@ -119,10 +140,12 @@ void reportError(QWidget *parent, const RuntimeError &error)
     std::fflush(stderr);
     try {
         // Plain text: an item such as "<img src=...>" is shown as typed, never rendered.
-        QMessageBox box(QMessageBox::Critical, name, message, QMessageBox::Ok, parent);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        auto *const box = new QMessageBox(QMessageBox::Critical, name, message, QMessageBox::Ok, parent);
+        box->setTextFormat(Qt::PlainText);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        return box;
     } catch (const std::bad_alloc &) {
         std::fputs("liststats: not enough memory to show this message in a window\n", stderr);
+        return nullptr;
     }
 }

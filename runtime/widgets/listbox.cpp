@@ -6,6 +6,8 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -366,6 +368,28 @@ void ListBox::focusInEvent(QFocusEvent *event)
     QListView::focusInEvent(event);
     // After the list's own focus, which a screen reader presents first.
     QTimer::singleShot(0, this, &ListBox::announceCurrent);
+}
+
+void ListBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        Q_EMIT menuRequested(menuPosition());
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void ListBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The Menu key also comes as a context menu event, from X11, after its key press.
+    Q_EMIT menuRequested(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : menuPosition());
+}
+
+QPoint ListBox::menuPosition() const
+{
+    const QRect item = visualRect(currentIndex());
+    const QPoint at = item.isValid() && viewport()->rect().intersects(item) ? item.bottomLeft() : QPoint(0, 0);
+    return viewport()->mapToGlobal(at);
 }
 
 void ListBox::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)

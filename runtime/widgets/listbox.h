@@ -35,6 +35,8 @@ public:
     // Selects the item at position and scrolls it into view; a keyboard search still running
     // is stopped.
     void setSelectedIndex(int position);
+    // Stops a keyboard search still running, if one is: what it finds is dropped.
+    void stopSearch();
     // The selected item's text, empty while none is selected.
     [[nodiscard]] QString selectedText() const;
 
@@ -51,6 +53,12 @@ public:
     // letters. The items' bytes are compared as they are stored, with no text made per row.
     void keyboardSearch(const QString &search) override;
 
+Q_SIGNALS:
+    // The user asks for the list's context menu, to be shown at this point of the screen: by
+    // the right mouse button, where it was pressed; by the Menu key or Shift+F10, at the
+    // current item.
+    void menuRequested(QPoint globalPosition);
+
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     [[nodiscard]] int horizontalOffset() const override { return 0; }
@@ -66,16 +74,22 @@ protected:
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
     void changeEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    using QListView::setFlow;
     using QListView::setGridSize;
+    using QListView::setLayoutMode;
+    using QListView::setMovement;
     using QListView::setRowHidden;
     using QListView::setSpacing;
     using QListView::setViewMode;
     using QListView::setWrapping;
 
     void showSelected(int position);
-    void stopSearch();
+    // Where the keyboard's context menu opens: below the current item, or at the list's top.
+    [[nodiscard]] QPoint menuPosition() const;
     [[nodiscard]] int topRow() const;
     void announceCurrent();
     // Rows that fit wholly in the viewport; at least one.

@@ -3,6 +3,7 @@
 #include "runtime/core/task.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
 
@@ -22,7 +23,7 @@ Progress::Progress(QWidget *parent, const QString &label, std::shared_ptr<const 
 {
     m_showTimer.setSingleShot(true);
     connect(&m_showTimer, &QTimer::timeout, this, &Progress::show);
-    connect(&m_updateTimer, &QTimer::timeout, this, [this] { m_dialog->setValue(m_task->percent()); });
+    connect(&m_updateTimer, &QTimer::timeout, this, &Progress::update);
     m_showTimer.start(showAfter);
 }
 
@@ -44,14 +45,30 @@ void Progress::show()
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);
     m_dialog->setMinimumDuration(0);
-    m_dialog->setValue(m_task->percent());
+    m_dialog->setAttribute(Qt::WA_ShowWithoutActivating, !m_takesFocus);
+    update();
     // Cancel, Esc and closing the dialog all come here; queued, so that whoever hears it may
     // delete this and the dialog.
     connect(m_dialog, &QProgressDialog::canceled, this, &Progress::cancelled, Qt::QueuedConnection);
     connect(m_dialog, &QProgressDialog::canceled, &m_updateTimer, &QTimer::stop); // or setValue() shows it again
     m_dialog->show();
-    m_dialog->activateWindow();
-    cancelButton()->setFocus();
+    if (m_takesFocus) {
+        m_dialog->activateWindow();
+        cancelButton()->setFocus();
+    }
     m_updateTimer.start(updateEvery);
     Q_EMIT shown();
+}
+
+void Progress::update()
+{
+    if (m_task->hasTotal()) {
+        m_dialog->setMaximum(100);
+        m_dialog->setValue(m_task->percent());
+        m_dialog->setLabelText(m_label);
+        return;
+    }
+    // A busy bar, and what has come in so far.
+    m_dialog->setMaximum(0);
+    m_dialog->setLabelText(m_label + u'\n' + tr("%1 read").arg(QLocale().formattedDataSize(m_task->done())));
 }

@@ -11,7 +11,7 @@ class QWidget;
 class Task;
 
 // The progress of a task that the user waits for. After a quarter of a second, a dialog shows
-// the task's percent with a Cancel button (Esc, or closing the dialog, cancels too): over
+// the task's percent (or, while it has no total, how much it has read) with a Cancel button (Esc, or closing the dialog, cancels too): over
 // parent, or a small window of its own without one, and never modal, so that the rest of the
 // program stays live. Short work shows nothing. Destroying it closes the dialog.
 class Progress final : public QObject
@@ -23,15 +23,20 @@ public:
     ~Progress() override;
     Q_DISABLE_COPY_MOVE(Progress)
 
+    // Whether the dialog takes the focus when it comes up (it does unless told): not while the
+    // user types the list into a terminal.
+    void setTakesFocus(bool takes) { m_takesFocus = takes; }
+
     // The dialog's Cancel button, while it shows; else null.
     [[nodiscard]] QWidget *cancelButton() const;
 
 Q_SIGNALS:
-    void shown();     // the dialog came up and has the focus
+    void shown();     // the dialog came up (and has the focus, if it takes it)
     void cancelled(); // the user cancelled
 
 private:
     void show();
+    void update();
 
     QWidget *const m_parent;
     const QString m_label;
@@ -39,4 +44,5 @@ private:
     QTimer m_showTimer;
     QTimer m_updateTimer;
     QPointer<QProgressDialog> m_dialog;
+    bool m_takesFocus = true;
 };
