@@ -209,9 +209,14 @@ void Form1::showList(Lines lines, const ListSource &source)
     nameList(source);
     if (!isVisible())
         return; // the pass starts once the window is on the screen
-    // The list takes the focus anew, so that a screen reader presents the new one, once.
-    if (List1->hasFocus())
+    // A screen reader presents a list as it takes the focus: "List with N items", then the
+    // current item. One that has the focus already is not presented again, so it is told the
+    // count here, and the focus is taken anew for the current item.
+    if (List1->hasFocus()) {
+        const int count = List1->itemCount();
+        m_announcer->announce(List1, count == 1 ? u"List with 1 item"_s : u"List with %1 items"_s.arg(count));
         List1->clearFocus();
+    }
     activateWindow();
     List1->setFocus();
     startPass();

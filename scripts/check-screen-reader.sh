@@ -3,9 +3,10 @@
 # Orca says after each key, from its debug log (every utterance is logged; no sound device is
 # needed). Everything runs privately and is stopped by process id: a virtual X server (Xvfb), a
 # session bus, the accessibility bus, the openbox window manager, Orca, the program. Keys are
-# typed with xdotool. All of it twice: with Orca's setting that speaks an item's position off
-# (its default), then on. Prints the transcripts; exits non-zero when something expected was not
-# said, or an item was spoken with a position it should not have, or twice.
+# typed with xdotool, and the clipboard set with xclip. All of it twice: with Orca's setting
+# that speaks an item's position off (its default), then on. Prints the transcripts; exits
+# non-zero when something expected was not said, or an item was spoken with a position it should
+# not have, or twice.
 #   scripts/check-screen-reader.sh          (installs what it needs with apt-get, builds "default")
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -115,6 +116,8 @@ mark() { marks+=("$(micros "$(date +%H:%M:%S.%6N)")"); }
 expected=()
 hear() { expected+=("say|$1|$2"); }
 item() { expected+=("item|$1|$2|$3|$((${#marks[@]} - 1))"); }
+# once: the step and an expression that exactly one thing said after the step's key matches.
+once() { expected+=("once|$1|$2|$((${#marks[@]} - 1))"); }
 key() {
     mark
     xdotool key --clearmodifiers "$1"
@@ -157,6 +160,8 @@ listen() {
     item 'Shift+Tab back to the list: the selected item' 3 '4 of 4'
     key Up && item 'Up' 2 '3 of 4'
     key Up && item 'Up: an equal item' 2 '2 of 4'
+    printf '5\n6\n' | xclip -selection clipboard -i
+    key ctrl+v && once 'Ctrl+V: a list from the clipboard' 'List with 2 items'
     stop_last
 
     start_program faulty '1\n2\nabc\n4\n'
@@ -177,6 +182,22 @@ listen() {
     echo "What Orca said with its position setting $([[ $positions == true ]] && echo on || echo off):"
     printf '  %s\n' "${said[@]}" | grep -vE "^  (tab|space|left shift|return|Up) ?$" || true
     for entry in "${expected[@]}"; do
+        if [[ $entry == once\|* ]]; then
+            IFS='|' read -r _ step text i <<<"$entry"
+            from=${marks[i]} to=${marks[i + 1]:-999999999999} found=0 heard=
+            for ((i = 0; i < ${#said[@]}; i++)); do
+                if ((saidAt[i] >= from && saidAt[i] < to)) && [[ ${said[i]} =~ $text ]]; then
+                    found=$((found + 1)) heard+="\"${said[i]}\" "
+                fi
+            done
+            if ((found == 1)); then
+                echo "ok      $step: $heard"
+            else
+                echo "WRONG   $step: ${heard:-nothing}; expected \"$text\" once"
+                failures=$((failures + 1))
+            fi
+            continue
+        fi
         if [[ $entry == item\|* ]]; then
             IFS='|' read -r _ step text position i <<<"$entry"
             from=${marks[i]} to=${marks[i + 1]:-999999999999}

@@ -6,7 +6,7 @@
 #                             clang with libFuzzer, the package tools)
 #   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers)
 #   scripts/setup.sh --screen-reader  also what scripts/check-screen-reader.sh needs (Orca, the
-#                             accessibility bus, a session bus, openbox, Xvfb, xdotool)
+#                             accessibility bus, a session bus, openbox, Xvfb, xdotool, xclip)
 set -euo pipefail
 
 # The usage above, from this file's comment.
@@ -17,7 +17,7 @@ case "$#:${1:-}" in
     0:) ;;
     1:--test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
     1:--bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
-    1:--screen-reader) packages+=(xvfb xdotool orca openbox at-spi2-core dbus) ;;
+    1:--screen-reader) packages+=(xvfb xdotool xclip orca openbox at-spi2-core dbus) ;;
     1:-h | 1:--help) usage; exit 0 ;;
     *) echo "scripts/setup.sh: unknown option \"$*\"; it takes one of these, or none:" >&2; usage >&2; exit 2 ;;
 esac

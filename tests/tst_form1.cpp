@@ -12,7 +12,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFutureWatcher>
+#include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QSet>
 
@@ -30,6 +34,76 @@ class TestForm1 : public QObject
 
 private:
     QTemporaryDir m_dir;
+
+    // Asks the window for a new list one way: from new.txt in the working folder, the clipboard,
+    // or as the user gives up on one.
+    static void askForAList(Form1 &form, const QString &way)
+    {
+        const QString file = QDir::current().absoluteFilePath(u"new.txt"_s);
+        const auto drop = [&form](const QList<QUrl> &urls, const QString &text = {}) {
+            QMimeData data;
+            if (!urls.isEmpty())
+                data.setUrls(urls);
+            if (!text.isEmpty())
+                data.setText(text);
+            // As a drag ends: entered, then dropped.
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&form, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&form, &event);
+        };
+        if (way == u"choose" || way == u"cancel chooser") {
+            QTest::keyClick(form.windowHandle(), Qt::Key_O, Qt::ControlModifier);
+            auto *const chooser = form.findChild<QFileDialog *>();
+            QVERIFY(chooser && chooser->isVisible());
+            QCOMPARE(chooser->directory(), QDir::current());
+            QCOMPARE(chooser->nameFilters(), (QStringList{u"Text files (*.txt)"_s, u"All files (*)"_s}));
+            if (way == u"choose") {
+                QTRY_VERIFY(chooser->focusWidget()); // the file name's field
+                QTest::keyClicks(chooser->focusWidget(), file);
+                QTest::keyClick(chooser->focusWidget(), Qt::Key_Return);
+            } else {
+                chooser->reject();
+            }
+        } else if (way == u"drop file") {
+            drop({QUrl::fromLocalFile(file)});
+        } else if (way == u"drop both") {
+            drop({QUrl::fromLocalFile(file)}, u"100"_s);
+        } else if (way == u"drop text") {
+            drop({}, QGuiApplication::clipboard()->text());
+        } else if (way == u"drop missing" || way == u"paste under a message") {
+            drop({QUrl::fromLocalFile(QDir::current().absoluteFilePath(u"missing.txt"_s))});
+        } else if (way == u"drop folder") {
+            drop({QUrl::fromLocalFile(QDir::currentPath())});
+        } else if (way == u"drop two") {
+            drop({QUrl::fromLocalFile(file), QUrl::fromLocalFile(file)});
+        } else if (way == u"drop remote") {
+            drop({QUrl(u"https://example.invalid/List.txt"_s)});
+        } else if (way == u"cancel load") {
+            // A pipe that nobody writes to: the load waits until it is cancelled.
+            const QString fifo = QDir::current().absoluteFilePath(u"fifo"_s);
+            QFile::remove(fifo);
+            QVERIFY(makeUnreadable(u"fifo"_s, fifo));
+            drop({QUrl::fromLocalFile(fifo)});
+            QTRY_VERIFY(form.findChild<QProgressDialog *>());
+            QTest::keyClick(form.findChild<QProgressDialog *>(), Qt::Key_Escape);
+        } else if (way == u"Ctrl+V" || way == u"paste nothing") {
+            QTest::keyClick(form.windowHandle(), Qt::Key_V, Qt::ControlModifier);
+        } else if (way == u"Shift+Insert") {
+            QTest::keyClick(form.windowHandle(), Qt::Key_Insert, Qt::ShiftModifier);
+        } else if (way == u"menu paste") {
+            auto *const list = control<ListBox>(form, u"List1"_s);
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+            auto *const menu = form.findChild<QMenu *>();
+            QVERIFY(menu && menu->isVisible());
+            for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+                QTest::keyClick(menu, key);
+        } else {
+            QFAIL("no such way");
+        }
+    }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(enter(m_dir)); }
@@ -220,7 +294,7 @@ private Q_SLOTS:
     }
 
     // A click before the pass has ended waits for it: after a quarter of a second its progress
-    // shows and Mean and Mode are closed. Meanwhile a screen reader's press of Mean is refused;
+    // shows and Mean, Mode and the ways to a new list are closed. Meanwhile a screen reader's press of Mean is refused;
     // Esc (in the progress or in the window) stops the wait at once and leaves the label and the
     // selection as they were; Done, clicked through the window system where modality would
     // apply, and closing the window end the program with status 0.
@@ -253,6 +327,8 @@ private Q_SLOTS:
         QCOMPARE(dialog->labelText(), u"Computing the mode\u2026"_s);
         QVERIFY(!dialog->isModal());
         QVERIFY(!form.focusWidget()); // a key held down reaches no button of the window
+        for (const QAction *const action : form.actions())
+            QVERIFY2(!action->isEnabled(), qPrintable(action->text())); // no new list meanwhile
         QAccessible::queryAccessibleInterface(mean)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
 
         if (end == u"answered") {
@@ -260,6 +336,7 @@ private Q_SLOTS:
             QCOMPARE(label->text(), u"Mode: 1e+39 with 1 ocurrances"_s);
             QTest::qWait(50);
             QCOMPARE(answered.count(), 1); // Mean was refused
+            QVERIFY(form.actions().first()->isEnabled());
             QCOMPARE(list->selectedIndex(), 999'999);
             QCOMPARE(QApplication::focusWidget(), mode);
             return;
@@ -287,6 +364,134 @@ private Q_SLOTS:
         timer.start();
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE_LT(timer.elapsed(), 100);
+    }
+
+    // A new list replaces the one shown, whichever way it comes: its items, none selected, the
+    // label empty, the focus on the list, which a screen reader names by the source; and its
+    // statistics are worked out anew.
+    void shouldReplaceTheList_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QByteArray>("content"); // of new.txt, the dropped text and the clipboard
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("mean");
+        QTest::newRow("file chosen with Ctrl+O") << u"choose"_s << "4\n5\n"_ba << QStringList{u"4"_s, u"5"_s} << u"new.txt"_s << u"4.5"_s;
+        QTest::newRow("file dropped") << u"drop file"_s << "7"_ba << QStringList{u"7"_s} << u"new.txt"_s << u"7"_s;
+        QTest::newRow("file and text dropped: the file wins") << u"drop both"_s << "7"_ba << QStringList{u"7"_s} << u"new.txt"_s << u"7"_s;
+        QTest::newRow("text dropped") << u"drop text"_s << "1\n\n"_ba << QStringList{u"1"_s, QString()} << u"the dropped text"_s
+                                      << QString();
+        QTest::newRow("pasted with Ctrl+V") << u"Ctrl+V"_s << "-3\n3\n3"_ba << QStringList{u"-3"_s, u"3"_s, u"3"_s} << u"the clipboard"_s << u"1"_s;
+        QTest::newRow("spreadsheet column pasted with Shift+Insert")
+            << u"Shift+Insert"_s << "10\r\n20\r\n"_ba << QStringList{u"10"_s, u"20"_s} << u"the clipboard"_s << u"15"_s;
+        QTest::newRow("pasted from the context menu") << u"menu paste"_s << "2"_ba << QStringList{u"2"_s} << u"the clipboard"_s << u"2"_s;
+    }
+    void shouldReplaceTheList()
+    {
+        QFETCH(QString, way);
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, items);
+        QFETCH(QString, name);
+        QFETCH(QString, mean);
+        Form1 form;
+        QVERIFY(loadAndShow(form, "1\n2\n"_ba));
+        QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
+        QVERIFY(writeFile(u"new.txt"_s, content));
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(content));
+        control(form, u"Command2"_s)->setFocus();
+
+        QSignalSpy loaded(&form, &Form1::loaded);
+        askForAList(form, way);
+        QTRY_COMPARE(loaded.count(), 1);
+        auto *const list = control<ListBox>(form, u"List1"_s);
+        auto *const label = control<QLabel>(form, u"Label1"_s);
+        QCOMPARE(texts(list->items()), items);
+        QCOMPARE(list->selectedIndex(), -1);
+        QCOMPARE(label->text(), QString());
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(form.focusWidget(), list);
+        QCOMPARE(list->accessibleName(), u"Numbers from "_s + name);
+        const QString message = clickAndDismiss(form, u"Command1"_s);
+        QCOMPARE(mean.isEmpty() ? message : label->text(), mean.isEmpty() ? blank(2) : u"Mean: "_s + mean);
+    }
+
+    // A new list that cannot be had leaves the list, the label and the selection as they were:
+    // with a message that says why, or none when the user cancelled. While a message shows, the
+    // window takes no new list: the keys go through the window system, where modality applies.
+    void shouldKeepTheListWhenANewOneFails_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("message"); // what it begins with; empty for none
+        QTest::newRow("missing file dropped") << u"drop missing"_s << u"Cannot read the list file \""_s;
+        QTest::newRow("folder dropped") << u"drop folder"_s << u"Cannot read the list file"_s;
+        QTest::newRow("two files dropped") << u"drop two"_s << u"Drop one file at a time"_s;
+        QTest::newRow("remote address dropped") << u"drop remote"_s << u"Only a file on this computer"_s;
+        QTest::newRow("clipboard without text") << u"paste nothing"_s << QString();
+        QTest::newRow("chooser cancelled") << u"cancel chooser"_s << QString();
+        QTest::newRow("load cancelled") << u"cancel load"_s << QString();
+        QTest::newRow("Ctrl+V while a message shows") << u"paste under a message"_s << u"Cannot read the list file \""_s;
+    }
+    void shouldKeepTheListWhenANewOneFails()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, message);
+        Form1 form;
+        QVERIFY(loadAndShow(form, "1\n2\n"_ba));
+        QVERIFY(clickAndDismiss(form, u"Command1"_s).isEmpty());
+        QGuiApplication::clipboard()->setText(u"5\n6\n"_s);
+        if (way == u"paste nothing")
+            QGuiApplication::clipboard()->clear();
+        QSignalSpy loaded(&form, &Form1::loaded);
+
+        askForAList(form, way);
+        if (!message.isEmpty()) {
+            QTRY_VERIFY(qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
+            auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY2(box->text().startsWith(message), qPrintable(box->text()));
+            if (way == u"paste under a message")
+                QTest::keyClick(form.windowHandle(), Qt::Key_V, Qt::ControlModifier);
+            box->done(QMessageBox::Ok);
+        }
+        QTest::qWait(300);
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(loaded.count(), 0);
+        auto *const list = control<ListBox>(form, u"List1"_s);
+        QCOMPARE(texts(list->items()), (QStringList{u"1"_s, u"2"_s}));
+        QCOMPARE(list->selectedIndex(), 1);
+        QCOMPARE(control<QLabel>(form, u"Label1"_s)->text(), u"Mean: 1.5"_s);
+        QCOMPARE(list->accessibleName(), u"Numbers from List.txt"_s);
+    }
+
+    // The list's context menu opens from the keyboard at the current item, and shows the
+    // shortcuts of its entries.
+    void shouldOpenTheListMenuFromTheKeyboard_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    }
+    void shouldOpenTheListMenuFromTheKeyboard()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        Form1 form;
+        QVERIFY(loadAndShow(form, "1\n2\n3\n"_ba));
+        auto *const list = control<ListBox>(form, u"List1"_s);
+        list->setSelectedIndex(1);
+        QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QMenu *const menu = form.findChild<QMenu *>();
+        QVERIFY(menu);
+        QTRY_VERIFY(menu->isVisible());
+        QStringList entries;
+        for (const QAction *const action : menu->actions()) {
+            QVERIFY(action->isEnabled() && action->isShortcutVisibleInContextMenu());
+            entries.append(action->text() + u' ' + action->shortcut().toString());
+        }
+        QCOMPARE(entries, (QStringList{u"Open a list\u2026 Ctrl+O"_s, u"Paste a list Ctrl+V"_s}));
+        const QRect item = list->visualRect(list->model()->index(1, 0));
+        QCOMPARE(menu->pos(), list->viewport()->mapToGlobal(item.bottomLeft()));
+        menu->close();
     }
 
     // The file is opened by its name in the working folder, whose own name may be in no encoding.

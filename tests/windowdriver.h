@@ -79,25 +79,40 @@ inline QStringList tabThrough(int presses, Qt::Key key = Qt::Key_Tab)
     return names;
 }
 
-// Clicks the button and waits for the window to answer; when a message box comes up, notes its
-// text and dismisses it. A message that Qt would render as rich text comes back marked, since an
-// item's text must show as typed.
+// While it lives, notes the text of each message box that comes up and dismisses it with OK. A
+// message that Qt would render as rich text comes back marked, since an item's text must show as
+// typed.
+class MessageWatcher final
+{
+public:
+    MessageWatcher()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            if (auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                text = box->textFormat() == Qt::PlainText ? box->text() : QStringLiteral("(rich text) ") + box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_timer.start();
+    }
+    Q_DISABLE_COPY_MOVE(MessageWatcher)
+
+    QString text; // the last message's
+
+private:
+    QTimer m_timer;
+};
+
+// Clicks the button and waits for the window to answer; when a message box comes up, returns
+// its text and dismisses it.
 inline QString clickAndDismiss(QPushButton *button)
 {
-    QString message;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&message] {
-        if (auto *const box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            message = box->textFormat() == Qt::PlainText ? box->text() : QStringLiteral("(rich text) ") + box->text();
-            box->done(QMessageBox::Ok);
-        }
-    });
-    watcher.start();
+    const MessageWatcher watcher;
     QSignalSpy answered(qobject_cast<Form1 *>(button->window()), &Form1::answered);
     QTest::mouseClick(button, Qt::LeftButton);
     if (answered.isEmpty() && !answered.wait(60'000))
         qFatal("the click was never answered");
-    return message;
+    return watcher.text;
 }
 // The same, for the window's button of that name.
 inline QString clickAndDismiss(Form1 &form, const QString &button)
