@@ -234,7 +234,7 @@ void Form1::nameList(const ListSource &source)
 void Form1::chooseList()
 {
     if (!m_chooser) {
-        m_chooser = new QFileDialog(this);
+        m_chooser = new QFileDialog(this, u"Open a list"_s);
         m_chooser->setFileMode(QFileDialog::ExistingFile);
         m_chooser->setNameFilters({u"Text files (*.txt)"_s, u"All files (*)"_s});
         connect(m_chooser, &QFileDialog::fileSelected, this,

@@ -55,14 +55,43 @@ private:
     QProcess m_program;
     QString m_errors; // what the program wrote to standard error, once it has ended
 
-    void start()
+    // Starts the program in the test's folder with these arguments; without a display, as over
+    // ssh without X, when display is false.
+    void start(const QStringList &arguments = {}, bool display = true)
     {
         m_program.setWorkingDirectory(m_dir.path());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(u"QT_QPA_PLATFORM"_s); // the X server's window, not an offscreen one
+        if (!display) {
+            environment.remove(u"DISPLAY"_s);
+            environment.remove(u"WAYLAND_DISPLAY"_s);
+        }
         m_program.setProcessEnvironment(environment);
-        m_program.start(QStringLiteral(LISTSTATS_BINARY), {});
+        m_program.start(QStringLiteral(LISTSTATS_BINARY), arguments);
         QVERIFY(m_program.waitForStarted(timeoutMs));
+    }
+
+    // Clicks the window's button at (264, y) in its client area, and answers the message it
+    // brings up with Return.
+    static void clickAndAnswer(const QString &window, const QString &y)
+    {
+        xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, y, u"click"_s, u"1"_s});
+        answer(u"Return"_s);
+    }
+    // Gives the key to the message window, which must come up, and waits for it to go.
+    static void answer(const QString &key)
+    {
+        const QString message = waitForWindow(u"liststats"_s);
+        QVERIFY2(!message.isEmpty(), "no message");
+        xdotool({u"windowfocus"_s, u"--sync"_s, message});
+        xdotool({u"key"_s, u"--clearmodifiers"_s, key});
+        QTRY_VERIFY_WITH_TIMEOUT(xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^liststats$"_s}).isEmpty(), timeoutMs);
+    }
+    // Clicks Done, and expects the program to end with status 0.
+    void clickDone(const QString &window)
+    {
+        xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, u"192"_s, u"click"_s, u"1"_s});
+        expectExit(0);
     }
 
     void expectExit(int status)
@@ -117,17 +146,9 @@ private Q_SLOTS:
         QVERIFY2(!window.isEmpty(), "no window titled Form1");
         // Buttons in the client area: "Mean" at (224, 8), "Mode" at (224, 56), "Done" at (224, 176),
         // each 81 by 33 pixels. The bad item makes both statistics report; Return answers.
-        for (const QString &y : {u"24"_s, u"72"_s}) {
-            xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, y, u"click"_s, u"1"_s});
-            const QString message = waitForWindow(u"liststats"_s);
-            QVERIFY2(!message.isEmpty(), "no message about the bad item");
-            xdotool({u"windowfocus"_s, u"--sync"_s, message});
-            xdotool({u"key"_s, u"--clearmodifiers"_s, u"Return"_s});
-            QTRY_VERIFY_WITH_TIMEOUT(xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^liststats$"_s}).isEmpty(),
-                                     timeoutMs);
-        }
-        xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, u"192"_s, u"click"_s, u"1"_s});
-        expectExit(0);
+        for (const QString &y : {u"24"_s, u"72"_s})
+            clickAndAnswer(window, y);
+        clickDone(window);
 
         QFile list(path);
         QVERIFY(list.open(QIODevice::ReadOnly));
@@ -150,6 +171,113 @@ private Q_SLOTS:
         xdotool({u"key"_s, u"--clearmodifiers"_s, u"Escape"_s});
         expectExit(1);
         QVERIFY2(!m_errors.contains(u"liststats:"), qPrintable(m_errors)); // Qt's own warnings aside
+    }
+
+    // --help and --version answer without a display and open no window; a wrong command line
+    // is told on standard error, with the usage, and ends with status 2.
+    void shouldAnswerOnTheCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output"); // what standard output begins with
+        QTest::addColumn<QString>("error");  // what standard error holds
+        QTest::newRow("--version") << QStringList{u"--version"_s} << 0 << u"liststats 1.00\n"_s << QString();
+        QTest::newRow("-v") << QStringList{u"-v"_s} << 0 << u"liststats 1.00\n"_s << QString();
+        QTest::newRow("--help") << QStringList{u"--help"_s} << 0 << u"Usage: "_s << QString();
+        QTest::newRow("-h, after a Qt option") << QStringList{u"-reverse"_s, u"-h"_s} << 0 << u"Usage: "_s << QString();
+        QTest::newRow("unknown option") << QStringList{u"--bogus"_s} << 2 << QString() << u"Unknown option 'bogus'"_s;
+        QTest::newRow("two files") << QStringList{u"a.txt"_s, u"b.txt"_s} << 2 << QString() << u"Only one list"_s;
+    }
+    void shouldAnswerOnTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QFETCH(QString, error);
+        start(arguments, status != 0); // a wrong command line is found once Qt's own options are known
+        expectExit(status);
+        const QString printed = QString::fromUtf8(m_program.readAllStandardOutput());
+        QVERIFY2(printed.startsWith(output), qPrintable(printed));
+        if (status == 0) {
+            QVERIFY(output == u"Usage: " ? printed.contains(u"[FILE]") : printed == output);
+        } else {
+            QVERIFY2(m_errors.contains(error) && m_errors.contains(u"Usage: "), qPrintable(m_errors));
+        }
+    }
+
+    // The list comes from the file the user names, which may be a pipe, or from standard input.
+    void shouldReadTheListTheUserNames_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("how"); // file, pipe or stdin
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<QString>("message"); // after Mean
+        QTest::newRow("a file") << u"other.txt"_s << u"file"_s << "1\nabc\n"_ba << u"Line 2 is not a number"_s;
+        QTest::newRow("a named pipe") << u"pipe"_s << u"pipe"_s << "1\n2\nx"_ba << u"Line 3 is not a number"_s;
+        QTest::newRow("standard input") << u"-"_s << u"stdin"_s << "abc\r\n"_ba << u"Line 1 is not a number"_s;
+        QTest::newRow("empty standard input") << u"-"_s << u"stdin"_s << QByteArray() << u"The list is empty"_s;
+    }
+    void shouldReadTheListTheUserNames()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, how);
+        QFETCH(QByteArray, list);
+        QFETCH(QString, message);
+        const QString path = m_dir.filePath(argument);
+        QVERIFY(how != u"file" || writeFile(path, list));
+        QVERIFY(how != u"pipe" || makeUnreadable(u"fifo"_s, path));
+        QVERIFY(writeFile(m_dir.filePath(u"List.txt"_s), "7\n"_ba)); // not read
+        start({argument});
+        if (how == u"stdin") {
+            m_program.write(list);
+            QVERIFY(list.isEmpty() || m_program.waitForBytesWritten(timeoutMs)); // no event loop here sends it
+            m_program.closeWriteChannel();
+        } else if (how == u"pipe") {
+            QVERIFY(writeFile(path, list)); // waits for the program to open it
+        }
+        const QString window = waitForWindow(u"Form1"_s);
+        QVERIFY2(!window.isEmpty(), "no window titled Form1");
+        clickAndAnswer(window, u"24"_s);
+        clickDone(window);
+        QVERIFY2(m_errors.contains(message), qPrintable(m_errors));
+    }
+
+    // When the list cannot be read at start, the report offers "Open a list…": a file chosen
+    // there that loads shows the window; one that fails is reported in its turn; a chooser
+    // cancelled ends the program.
+    void shouldOfferAnotherListAtStart_data()
+    {
+        addTaggedRows("chosen", {u"a list"_s, u"a file too large"_s, u"nothing"_s});
+    }
+    void shouldOfferAnotherListAtStart()
+    {
+        QFETCH(QString, chosen);
+        const QString path = m_dir.filePath(u"chosen.txt"_s);
+        QVERIFY(writeFile(path, "1\n"_ba));
+        QVERIFY(chosen != u"a file too large" || QFile::resize(path, qint64(3) << 30)); // sparse
+        start(); // no List.txt
+
+        xdotool({u"windowfocus"_s, u"--sync"_s, waitForWindow(u"liststats"_s)});
+        xdotool({u"key"_s, u"--clearmodifiers"_s, u"Tab"_s, u"space"_s}); // from OK to "Open a list…"
+        const QString chooser = waitForWindow(u"Open a list"_s);
+        QVERIFY2(!chooser.isEmpty(), "no file chooser");
+        xdotool({u"windowfocus"_s, u"--sync"_s, chooser});
+        if (chosen == u"nothing") {
+            xdotool({u"key"_s, u"--clearmodifiers"_s, u"Escape"_s});
+            expectExit(1);
+            return;
+        }
+        xdotool({u"type"_s, path});
+        xdotool({u"key"_s, u"--clearmodifiers"_s, u"Return"_s});
+        if (chosen == u"a list") {
+            const QString window = waitForWindow(u"Form1"_s);
+            QVERIFY2(!window.isEmpty(), "no window titled Form1");
+            clickDone(window);
+            return;
+        }
+        answer(u"Escape"_s);
+        expectExit(1);
+        QVERIFY2(m_errors.contains(path + u"\": it holds more text"_s), qPrintable(m_errors));
     }
 
     void shouldReportAnUnreadableListAndShowNoWindow_data()
