@@ -9,12 +9,17 @@
 #include <QTest>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <optional>
+#include <thread>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(RuntimeError)
 
 class TestLines : public QObject
 {
@@ -119,6 +124,73 @@ private Q_SLOTS:
         QVERIFY(dir.isValid() && writeFile(path, bytes));
         Task task;
         QCOMPARE(texts(readLines(path, task)), lines);
+    }
+
+    // A file the user names may be a pipe, and standard input often is one: either is read to
+    // its end, however long its writer pauses, and an endless one up to the list's limit.
+    void readsAStreamToItsEnd_data()
+    {
+        addTaggedRows("stream", {u"named pipe"_s, u"standard input"_s, u"endless device"_s});
+    }
+    void readsAStreamToItsEnd()
+    {
+        QFETCH(QString, stream);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString path = dir.filePath(u"pipe"_s);
+        int ends[2] = {-1, -1};
+        const int savedInput = ::dup(STDIN_FILENO);
+        if (stream == u"named pipe")
+            QVERIFY(makeUnreadable(u"fifo"_s, path));
+        else if (stream == u"standard input")
+            QVERIFY(::pipe(ends) == 0 && ::dup2(ends[0], STDIN_FILENO) == STDIN_FILENO && ::close(ends[0]) == 0);
+        else
+            path = u"/dev/zero"_s;
+        std::thread writer([&] {
+            if (stream == u"endless device")
+                return;
+            const int fd = ends[1] >= 0 ? ends[1] : ::open(QFile::encodeName(path).constData(), O_WRONLY);
+            (void)!::write(fd, "1\n2", 3);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            (void)!::write(fd, "\n3\r\n", 4);
+            ::close(fd);
+        });
+        Task task(1);
+        std::optional<QStringList> read;
+        const std::optional<RuntimeError> error = errorOf([&] {
+            return read = texts(stream == u"standard input" ? readStandardInput(task) : readLines(path, task, Streams::readToEnd));
+        });
+        writer.join();
+        ::dup2(savedInput, STDIN_FILENO);
+        ::close(savedInput);
+        if (stream == u"endless device") {
+            QVERIFY(error);
+            QCOMPARE(error->reason(), RuntimeError::Reason::tooLarge);
+            return;
+        }
+        QCOMPARE(read, (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+    }
+
+    // A list that is not a file is named in its own words, not as a list file.
+    void namesWhereAListComesFrom_data()
+    {
+        QTest::addColumn<RuntimeError>("error");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("standard input") << RuntimeError::fileAccessFailed(ListSource::of(ListSource::Kind::standardInput),
+                                                                          RuntimeError::Reason::systemError, EIO)
+                                        << u"Cannot read standard input: %1."_s.arg(QString::fromLocal8Bit(std::strerror(EIO)));
+        QTest::newRow("the clipboard") << RuntimeError::fileAccessFailed(ListSource::of(ListSource::Kind::clipboard),
+                                                                         RuntimeError::Reason::tooLarge)
+                                       << u"Cannot read the clipboard: it holds more text than the list can (2 GiB)."_s;
+        QTest::newRow("dropped text") << RuntimeError::outOfMemory(RuntimeError::Reason::readingFile,
+                                                                   ListSource::of(ListSource::Kind::droppedText))
+                                      << u"Not enough memory to read the dropped text."_s;
+    }
+    void namesWhereAListComesFrom()
+    {
+        QFETCH(RuntimeError, error);
+        QFETCH(QString, message);
+        QCOMPARE(errorMessage(error), message);
     }
 
     void refusesWhatIsNotAReadableFile_data()
