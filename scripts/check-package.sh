@@ -7,8 +7,10 @@
 #   2. lintian must report no error and no warning; appstreamcli must validate the metainfo
 #      without either.
 #   3. apt installs the package with what it depends on; `man liststats` shows the manual page.
-#   4. The launcher entry starts the program in the home folder on a virtual display, where it
-#      shows the window for ~/List.txt and ends on "Done".
+#   4. The launcher entry, started as the desktop starts it (GLib's gio launch), runs the
+#      program in the home folder on a virtual display: without a file it shows the window for
+#      ~/List.txt, and given a file (as "Open with" gives one) it shows that file's list, with
+#      no ~/List.txt; each time it ends on "Done".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 id=org.liststats.liststats
@@ -16,7 +18,7 @@ id=org.liststats.liststats
 scripts/setup.sh
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq --no-install-recommends lintian appstream desktop-file-utils dpkg-dev file man-db \
-    xvfb xauth xdotool dex >/dev/null
+    xvfb xauth xdotool libglib2.0-bin >/dev/null
 scripts/build.sh release >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -36,12 +38,13 @@ no_complaint lintian "$package"
 no_complaint appstreamcli validate --no-net "$work/contents/usr/share/metainfo/$id.metainfo.xml"
 
 apt-get install -y -qq "$package" >/dev/null
-man liststats 2>/dev/null | grep -q 'liststats - show the mean and the mode of the numbers in List.txt'
+man liststats 2>/dev/null | grep -q 'liststats - show the mean and the mode of the numbers in a list'
 echo "installed with apt; man liststats shows the manual page"
 
-# On the virtual display: start the launcher entry, click Mean, then Done, and see it end.
+# On the virtual display: start the launcher entry (with the file given, if one is), click Mean,
+# then Done, and see it end.
 launch_and_end() {
-    dex "/usr/share/applications/$1.desktop" &
+    gio launch "/usr/share/applications/$1.desktop" "${@:2}" &
     local window pid
     window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Form1$' | head -n 1)
     [[ -n $window ]] || { echo "no window Form1" >&2; return 1; }
@@ -60,3 +63,7 @@ launch_and_end() {
 printf '3\n7\n7\n' >"$HOME/List.txt"
 (cd / && xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c "$(declare -f launch_and_end); launch_and_end $id")
 echo "started from the launcher entry in the home folder, ended on Done"
+rm "$HOME/List.txt"
+printf '1\n2\n' >"$work/my list.txt"
+(cd / && xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c "$(declare -f launch_and_end); launch_and_end $id '$work/my list.txt'")
+echo "opened \"my list.txt\" with the launcher entry, with no ~/List.txt; ended on Done"
