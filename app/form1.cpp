@@ -149,8 +149,7 @@ QIcon Form1::icon()
 void Form1::loadList()
 {
     // By its relative name: the working folder's own name need not be valid in any encoding.
-    const QString path = m_source.path;
-    startLoad(m_source, [path](Task &task) { return readLines(path, task); });
+    startLoad(ListSource::file(u"List.txt"_s), [](Task &task) { return readLines(u"List.txt"_s, task); });
 }
 
 void Form1::loadList(const ListSource &source)
