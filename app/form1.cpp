@@ -175,18 +175,18 @@ void Form1::startLoad(const ListSource &source, std::function<Lines(Task &)> rea
         m_source = source; // the list to be shown, and where the chooser opens when it fails
 
     m_load = std::make_shared<Task>();
-    m_progress = std::make_unique<Progress>(isVisible() ? this : nullptr, u"Reading %1\u2026"_s.arg(sourceName(source)), m_load);
+    m_loadProgress = std::make_unique<Progress>(isVisible() ? this : nullptr, u"Reading %1\u2026"_s.arg(sourceName(source)), m_load);
     // The user types into the terminal: the progress must not take the keys.
-    m_progress->setTakesFocus(!(source.kind == ListSource::Kind::standardInput && standardInputIsTerminal()));
-    connect(m_progress.get(), &Progress::cancelled, this, [this] {
+    m_loadProgress->setTakesFocus(!(source.kind == ListSource::Kind::standardInput && standardInputIsTerminal()));
+    connect(m_loadProgress.get(), &Progress::cancelled, this, [this] {
         m_load->cancel();
         m_load.reset();
-        m_progress.reset();
+        m_loadProgress.reset();
         Q_EMIT loadCancelled();
     });
     startJob(this, m_load, std::move(read), [this, source](Outcome<Lines> outcome) {
         m_load.reset();
-        m_progress.reset();
+        m_loadProgress.reset();
         if (auto *const lines = std::get_if<Lines>(&outcome)) {
             showList(std::move(*lines), source);
             Q_EMIT loaded();
@@ -248,12 +248,14 @@ void Form1::chooseList()
 void Form1::pasteList()
 {
     const QMimeData *const held = QGuiApplication::clipboard()->mimeData();
-    if (held && held->hasText() && !held->text().isEmpty())
+    if (held && held->hasText())
         loadText(held->text(), ListSource::Kind::clipboard);
 }
 
 void Form1::loadText(const QString &text, ListSource::Kind kind)
 {
+    if (text.isEmpty())
+        return; // no list to speak of: nothing changes
     const ListSource source = ListSource::of(kind);
     startLoad(source, [text, source](Task &task) { return linesOfText(text, source, task); });
 }
@@ -307,10 +309,8 @@ void Form1::report(const RuntimeError &error, const std::function<void()> &dismi
 
 void Form1::refuse(const QString &message)
 {
-    auto *const box = new QMessageBox(QMessageBox::Information, QCoreApplication::applicationName(), message, QMessageBox::Ok, this);
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    if (QMessageBox *const box = messageBox(this, QMessageBox::Information, message))
+        box->open();
 }
 
 void Form1::paintEvent(QPaintEvent *event)

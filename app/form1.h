@@ -54,7 +54,8 @@ public:
     // showing its progress in a window of its own when that takes long. Ends with one of the
     // three signals below; until loaded(), the list stays as it was.
     void loadList();
-    // The same for a file the user named, which may be a pipe, or for standard input.
+    // The same for a file the user named (source.kind file), which may be a pipe, or for
+    // standard input.
     void loadList(const ListSource &source);
     // Opens a file chooser; the file chosen is loaded. Cancelled, it emits loadCancelled().
     void chooseList();
@@ -134,5 +135,6 @@ private:
     bool m_painted = false;                     // once the window has been on the screen
     bool m_closedForTheWait = false;
     bool m_reporting = false;                   // while a click's error is shown
-    std::unique_ptr<Progress> m_progress;       // the wait's progress, or the load's
+    std::unique_ptr<Progress> m_progress;       // the wait's progress
+    std::unique_ptr<Progress> m_loadProgress;   // the load's, while it runs
 };

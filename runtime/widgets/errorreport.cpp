@@ -132,15 +132,11 @@ QString sourceName(const ListSource &source)
     Q_UNREACHABLE();
 }
 
-QMessageBox *errorReport(QWidget *parent, const RuntimeError &error)
+QMessageBox *messageBox(QWidget *parent, QMessageBox::Icon icon, const QString &text)
 {
-    const QString name = QCoreApplication::applicationName();
-    const QString message = errorMessage(error);
-    std::fprintf(stderr, "%s: %s\n", qPrintable(name), qUtf8Printable(message));
-    std::fflush(stderr);
     try {
         // Plain text: an item such as "<img src=...>" is shown as typed, never rendered.
-        auto *const box = new QMessageBox(QMessageBox::Critical, name, message, QMessageBox::Ok, parent);
+        auto *const box = new QMessageBox(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, parent);
         box->setTextFormat(Qt::PlainText);
         box->setAttribute(Qt::WA_DeleteOnClose);
         return box;
@@ -148,4 +144,12 @@ QMessageBox *errorReport(QWidget *parent, const RuntimeError &error)
         std::fputs("liststats: not enough memory to show this message in a window\n", stderr);
         return nullptr;
     }
+}
+
+QMessageBox *errorReport(QWidget *parent, const RuntimeError &error)
+{
+    const QString message = errorMessage(error);
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qUtf8Printable(message));
+    std::fflush(stderr);
+    return messageBox(parent, QMessageBox::Critical, message);
 }
