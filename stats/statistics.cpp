@@ -83,9 +83,8 @@ ShownNumber mean(const Lines &items, Task &task)
     task.setTotal(items.size());
     std::vector<ExactSum> sums(size_t(task.threads()));
     forEachRange(task, items.size(), minimumRange, [&](const Range &range) {
-        ExactSum sum;
-        if (readRange(items, 0, range, [&](qsizetype i, std::string_view text) { sum.add(parsed(items, i, text)); }))
-            sums[size_t(range.index)] = std::move(sum);
+        ExactSum &sum = sums[size_t(range.index)];
+        readRange(items, 0, range, [&](qsizetype i, std::string_view text) { sum.add(parsed(items, i, text)); });
     });
     for (size_t i = 1; i < sums.size(); ++i)
         sums[0].add(sums[i]);

@@ -6,6 +6,7 @@
 #include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"
 #include "stats/exactsum.h"
+#include "tests/fuzz/digits.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 #include "tests/testhelpers.h"
