@@ -9,6 +9,11 @@
 
 #include <QTest>
 
+#include <gmp.h>
+
+#include <atomic>
+#include <cstdlib>
+
 #include <sched.h>
 
 using namespace Qt::StringLiterals;
@@ -256,6 +261,28 @@ private Q_SLOTS:
         const QStringList onFour = results(4);
         QCOMPARE(onFour.last(), mode);
         QCOMPARE(onFour, results(1));
+    }
+
+    // GMP aborts when it cannot allocate, so the pass must never ask it to: not even for
+    // 60-digit numbers whose powers of ten lie thousands of places apart.
+    void passAllocatesNothingThroughGmp()
+    {
+        static std::atomic<int> allocations;
+        const auto counted = [](size_t size) { return ++allocations, std::malloc(size); };
+        void *(*saved)(size_t) = nullptr;
+        void *(*savedRealloc)(void *, size_t, size_t) = nullptr;
+        void (*savedFree)(void *, size_t) = nullptr;
+        mp_get_memory_functions(&saved, &savedRealloc, &savedFree);
+        mp_set_memory_functions(counted, [](void *p, size_t, size_t size) { return ++allocations, std::realloc(p, size); },
+                                [](void *p, size_t) { std::free(p); });
+        QByteArray text;
+        for (int i = 0; i < 2000; ++i)
+            text += (i % 2 ? "-" : "") + QByteArray(59, char('1' + i % 9)) + ".5e" + QByteArray::number(i * 5 - 5000) + '\n';
+        Task task(2);
+        const Statistics both = computeStatistics(Lines::fromUtf8(text), task);
+        mp_set_memory_functions(saved, savedRealloc, savedFree);
+        QCOMPARE(allocations.load(), 0);
+        QVERIFY(std::holds_alternative<ShownNumber>(both.mean) && std::holds_alternative<Mode>(both.mode));
     }
 
     // Where no thread can be made (no memory for its stack), every range still runs, once, on
