@@ -80,7 +80,7 @@ ShownNumber mean(const Lines &items, Task &task)
     if (items.isEmpty())
         throw RuntimeError::emptyList();
     static_assert(Lines::maxBytes <= ExactSum::maxCount, "a list has no more items than bytes");
-    task.setTotal(items.size());
+    task.restart(items.size()); // what the pass that ran out had counted is no longer done
     std::vector<ExactSum> sums(size_t(task.threads()));
     forEachRange(task, items.size(), minimumRange, [&](const Range &range) {
         ExactSum &sum = sums[size_t(range.index)];
