@@ -125,7 +125,8 @@ private Q_SLOTS:
     {
         addUnreadableRows();
         QTest::newRow("unreadable") << u"unreadable"_s << QString::fromLocal8Bit(std::strerror(EACCES));
-        QTest::newRow("larger than memory, refused from its size") << u"huge"_s << u"more text than the list can"_s;
+        QTest::newRow("larger than memory, refused from its size")
+            << u"huge"_s << u"more text than the list can (%1 GiB)"_s.arg((qint64(Lines::maxBytes) + 1) >> 30);
         QTest::newRow("more than memory allows") << u"memory"_s << u"Not enough memory to read the list file"_s;
     }
     void refusesWhatIsNotAReadableFile()

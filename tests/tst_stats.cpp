@@ -347,12 +347,15 @@ private Q_SLOTS:
         QTest::newRow("not a number") << QStringList{u"1"_s, u"abc"_s, u"x"_s} << qsizetype(1) << notANumber(2, u"abc"_s);
         QTest::newRow("empty line") << QStringList{u"1"_s, u"2"_s, QString()} << qsizetype(2) << blank(3);
         QTest::newRow("only spaces") << QStringList{u"   "_s} << qsizetype(0) << blank(1);
-        QTest::newRow("too large") << QStringList{u"1e100001"_s} << qsizetype(0) << tooLarge(1, u"1e100001"_s);
-        QTest::newRow("too small") << QStringList{u"1"_s, u"-1e-100001"_s} << qsizetype(1)
-                                   << u"Line 2 holds a number too small to compute with (below 1e-100000): \"%1\"."_s.arg(isolated(u"-1e-100001"_s));
+        // Each limit as the message names it, and an item just past it: tied to the bound itself.
+        const QString past = u"1e%1"_s.arg(ParsedNumber::maxOrder + 1), below = u"-1e-%1"_s.arg(ParsedNumber::maxOrder + 1);
+        const QString lowest = u"1e-%1"_s.arg(ParsedNumber::maxOrder);
+        QTest::newRow("too large") << QStringList{past} << qsizetype(0) << tooLarge(1, past);
+        QTest::newRow("too small") << QStringList{u"1"_s, below} << qsizetype(1)
+                                   << u"Line 2 holds a number too small to compute with (below %1): \"%2\"."_s.arg(lowest, isolated(below));
         QTest::newRow("too many digits") << QStringList{u"1"_s, u"0."_s + QString(30'000'000, u'7')} << qsizetype(1)
-                                         << u"Line 2 holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\"."_s.arg(
-                                                isolated(u"0."_s + QString(38, u'7') + u'\u2026'));
+                                         << u"Line 2 holds a number with too many digits to compute with (a digit below %1): \"%2\"."_s.arg(
+                                                lowest, isolated(u"0."_s + QString(38, u'7') + u'\u2026'));
         QTest::newRow("long text is shortened") << QStringList{QString(1000, u'x')} << qsizetype(0) << notANumber(1, QString(40, u'x') + u'\u2026');
         QTest::newRow("text with a percent sign") << QStringList{u"%1 %2"_s} << qsizetype(0) << notANumber(1, u"%1 %2"_s);
         QTest::newRow("C1 control characters shown") << QStringList{u"1\u0085\u009D"_s} << qsizetype(0) << notANumber(1, u"1[U+0085][U+009D]"_s);
