@@ -251,7 +251,7 @@ private Q_SLOTS:
 
         const auto results = [&lines](int threads) {
             Task task(threads);
-            const Statistics both = computeStatistics(lines, task, chunk);
+            const Statistics both = computeStatistics(lines, task, {.chunkItems = chunk});
             try {
                 return QStringList{formatNumber(valueOf(both.mean)), modeText(valueOf(both.mode))};
             } catch (const RuntimeError &error) {
