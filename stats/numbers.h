@@ -110,7 +110,8 @@ struct ShortDecimal
 };
 [[nodiscard]] inline std::optional<ShortDecimal> parseShortDecimal(std::string_view text) noexcept
 {
-    const bool negative = (text.data()[0] == '-') & !text.empty(); // without a branch, as above
+    const bool any = !text.empty();
+    const bool negative = (text.data()[0] == '-') & any; // without a branch, as above
     text = {text.data() + negative, text.size() - negative};
     if (text.size() < 2 || text.size() > 17)
         return std::nullopt;
