@@ -22,8 +22,8 @@ constexpr UInt128 powerOfTen(int n)
     return power;
 }
 
-// Adds magnitude * 10^(digit) (negated when negative) into words[word] and up, each word
-// taking less than the base.
+// Adds magnitude * 10^digit (negated when negative) into words[0] and up, each word taking
+// less than the base.
 void addMagnitude(Int128 *words, int digit, UInt128 magnitude, bool negative)
 {
     const UInt128 room = powerOfTen(wordDigits - digit);

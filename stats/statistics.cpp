@@ -43,18 +43,18 @@ ParsedNumber numberAt(const Lines &items, qsizetype position)
 static_assert(Lines::readablePast >= qsizetype(shortcutReadBytes), "the shortcuts read past an item's end");
 
 // Calls use(position, text) for items offset + [range.begin, range.end), looking at the task
-// every checkItems of them. False when the range was stopped.
+// every checkItems of them; stops early when an earlier range has failed, since what this one
+// finds then no longer matters.
 template<typename Use>
-bool readRange(const Lines &items, qsizetype offset, const Range &range, qsizetype checkItems, Use &&use)
+void readRange(const Lines &items, qsizetype offset, const Range &range, qsizetype checkItems, Use &&use)
 {
     for (qsizetype i = offset + range.begin, end = offset + range.end; i < end;) {
         const qsizetype stop = std::min(end, i + checkItems);
         items.forEachUtf8(i, stop, use);
         if (!range.carryOn(stop - i))
-            return false;
+            return;
         i = stop;
     }
-    return true;
 }
 
 // The item's number, or the error that names it.
