@@ -2,7 +2,7 @@
 # Installs, from the system's own archive with apt-get, whatever liststats needs and the machine
 # lacks. Package names are the ones this system's apt offers, not names pinned to one release.
 #   scripts/setup.sh          to build and run the program
-#   scripts/setup.sh --test   also what the tests need (a virtual X server, xdotool, Python 3,
+#   scripts/setup.sh --test   also what the tests need (GMP, a virtual X server, xdotool, Python 3,
 #                             clang with libFuzzer, the package tools)
 #   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers)
 #   scripts/setup.sh --screen-reader  also what scripts/check-screen-reader.sh needs (Orca, the
@@ -12,10 +12,10 @@ set -euo pipefail
 # The usage above, from this file's comment.
 usage() { sed -n '/^#   scripts\/setup.sh/,/^set /s/^# //p' "$0"; }
 
-packages=(g++ make cmake pkg-config qt6-base-dev libgmp-dev)
+packages=(g++ make cmake qt6-base-dev)
 case "$#:${1:-}" in
     0:) ;;
-    1:--test) packages+=(xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
+    1:--test) packages+=(pkg-config libgmp-dev xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
     1:--bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
     1:--screen-reader) packages+=(xvfb xdotool xclip orca openbox at-spi2-core dbus) ;;
     1:-h | 1:--help) usage; exit 0 ;;

@@ -1,126 +1,179 @@
 #include "stats/exactsum.h"
 
+#include <algorithm>
 #include <cassert>
-#include <string>
 
 namespace {
 
-mpz_class powerOfTen(std::int64_t exponent)
+__extension__ typedef unsigned __int128 UInt128;
+
+constexpr int wordDigits = ExactSum::wordDigits;
+constexpr Int128 base = ExactSum::wordBase;
+// The place of a wide sum's first word, and how many words it has: the places of every digit
+// an item may have, ten more for a sum of 2^31 of them, and a word for the sign's carry.
+constexpr std::int64_t lowestPlace = -ParsedNumber::maxOrder;
+constexpr size_t wideWords = size_t((2 * ParsedNumber::maxOrder + 1 + 10 + wordDigits - 1) / wordDigits) + 1;
+
+constexpr UInt128 powerOfTen(int n)
 {
-    mpz_class power;
-    mpz_ui_pow_ui(power.get_mpz_t(), 10, static_cast<unsigned long>(exponent));
+    UInt128 power = 1;
+    for (; n > 0; --n)
+        power *= 10;
     return power;
 }
 
-mpz_class fromInt128(Int128 value)
+// Adds magnitude * 10^digit (negated when negative) into words[0] and up, each word taking
+// less than the base.
+void addMagnitude(Int128 *words, int digit, UInt128 magnitude, bool negative)
 {
-    __extension__ typedef unsigned __int128 UInt128;
-    const UInt128 magnitude = value < 0 ? -UInt128(value) : UInt128(value);
-    mpz_class result = mpz_class(static_cast<unsigned long>(magnitude >> 64)) << 64;
-    result += static_cast<unsigned long>(magnitude & ~std::uint64_t(0));
-    return value < 0 ? mpz_class(-result) : result;
+    const UInt128 room = powerOfTen(wordDigits - digit);
+    UInt128 chunk = magnitude % room * powerOfTen(digit);
+    magnitude /= room;
+    for (;;) {
+        *words++ += negative ? -Int128(chunk) : Int128(chunk);
+        if (magnitude == 0)
+            return;
+        chunk = magnitude % UInt128(base);
+        magnitude /= UInt128(base);
+    }
 }
 
-// numerator * 10^exponent / denominator (denominator > 0), rounded to the nearest number of
-// ShownNumber::significantDigits significant digits, ties to even.
-ShownNumber roundedQuotient(const mpz_class &numerator, std::int64_t exponent, const mpz_class &denominator)
+// Brings every word into [0, base), carrying the rest up; returns what carries out of the top
+// (negative when the sum is).
+Int128 normalise(std::vector<Int128> &words)
 {
-    if (numerator == 0)
-        return {};
-    const mpz_class magnitude = abs(numerator);
-    constexpr int digits = ShownNumber::significantDigits;
-    const mpz_class lowest = powerOfTen(digits - 1), beyond = powerOfTen(digits);
+    Int128 carry = 0;
+    for (Int128 &word : words) {
+        const Int128 value = word + carry;
+        Int128 quotient = value / base, remainder = value % base;
+        if (remainder < 0) {
+            remainder += base;
+            --quotient;
+        }
+        word = remainder;
+        carry = quotient;
+    }
+    return carry;
+}
 
-    // The quotient's first digit is within one place of this guess; find the power of ten k
-    // that leaves exactly `digits` digits before the point.
-    auto order = std::int64_t(mpz_sizeinbase(magnitude.get_mpz_t(), 10)) + exponent
-                 - std::int64_t(mpz_sizeinbase(denominator.get_mpz_t(), 10));
-    mpz_class quotient, remainder, divisor;
-    for (;;) {
-        const std::int64_t shift = exponent - (order - (digits - 1));
-        const mpz_class scaled = shift >= 0 ? mpz_class(magnitude * powerOfTen(shift)) : magnitude;
-        divisor = shift >= 0 ? denominator : mpz_class(denominator * powerOfTen(-shift));
-        mpz_tdiv_qr(quotient.get_mpz_t(), remainder.get_mpz_t(), scaled.get_mpz_t(), divisor.get_mpz_t());
-        if (quotient >= beyond)
-            ++order;
-        else if (quotient < lowest)
-            --order;
-        else
-            break;
-    }
-    const int half = cmp(mpz_class(remainder * 2), divisor);
-    if (half > 0 || (half == 0 && mpz_odd_p(quotient.get_mpz_t())))
-        ++quotient;
-    std::int64_t power = order - (digits - 1);
-    if (quotient == beyond) {
-        quotient = lowest;
-        ++power;
-    }
-    while (mpz_divisible_ui_p(quotient.get_mpz_t(), 10)) {
-        quotient /= 10;
-        ++power;
-    }
-    return {numerator < 0, quotient.get_ui(), power};
+int digitsIn(Int128 word)
+{
+    int digits = 0;
+    for (; word != 0; word /= 10)
+        ++digits;
+    return digits;
 }
 
 } // namespace
 
-mpz_class digitsOf(const ParsedNumber &number)
-{
-    if (number.digitCount <= ParsedNumber::maxCoefficientDigits)
-        return mpz_class(static_cast<unsigned long>(number.coefficient));
-    std::string digits;
-    digits.reserve(number.significand.size());
-    for (const char c : number.significand) {
-        if (c != '.')
-            digits += c;
-    }
-    return mpz_class(digits, 10);
-}
+ExactSum::ExactSum() : m_wide(wideWords) { }
 
 void ExactSum::addSlow(const ParsedNumber &number)
 {
-    mpz_class &sum = m_slow[number.exponent];
-    if (number.negative)
-        sum -= digitsOf(number);
-    else
-        sum += digitsOf(number);
+    // From the last digit up, a word's worth at a time.
+    const std::int64_t place = number.exponent - lowestPlace; // never negative within maxOrder
+    auto word = size_t(place / wordDigits);
+    int digit = int(place % wordDigits);
+    m_low = m_high == 0 ? word : std::min(m_low, word);
+    std::int64_t chunk = 0, scale = std::int64_t(powerOfTen(digit));
+    for (auto c = number.significand.rbegin(); c != number.significand.rend(); ++c) {
+        if (*c == '.')
+            continue;
+        chunk += (*c - '0') * scale;
+        scale *= 10;
+        if (++digit == wordDigits) {
+            m_wide[word++] += number.negative ? -chunk : chunk;
+            chunk = 0;
+            scale = 1;
+            digit = 0;
+        }
+    }
+    m_wide[word] += number.negative ? -chunk : chunk;
+    m_high = std::max(m_high, word + 1);
 }
 
 void ExactSum::add(const ExactSum &other)
 {
     for (size_t slot = 0; slot < m_fast.size(); ++slot)
         m_fast[slot] += other.m_fast[slot];
-    for (const auto &[exponent, sum] : other.m_slow)
-        m_slow[exponent] += sum;
+    if (other.m_high == 0)
+        return;
+    for (size_t word = other.m_low; word < other.m_high; ++word)
+        m_wide[word] += other.m_wide[word];
+    m_low = m_high == 0 ? other.m_low : std::min(m_low, other.m_low);
+    m_high = std::max(m_high, other.m_high);
 }
 
 ShownNumber ExactSum::mean(std::int64_t count) const
 {
     assert(count >= 1 && count <= maxCount);
 
-    // Every partial sum, by power of ten; then, from the highest power down, one integer
-    // in units of the lowest.
-    std::map<std::int64_t, mpz_class> sums = m_slow;
+    // The words in use, with the ordinary items' sums added in; two words more below, where
+    // the quotient's digits go on (a mean can begin ten places below its sum), and more above,
+    // where the fast sums' 39 digits and the carries go.
+    const auto fastLow = size_t((lowestFast - lowestPlace) / wordDigits);
+    const auto fastHigh = size_t((lowestFast + fastCount - 1 - lowestPlace) / wordDigits) + 4;
+    const size_t low = m_high == 0 ? fastLow : std::min(m_low, fastLow);
+    const size_t high = std::min(wideWords, std::max(m_high, fastHigh) + 2);
+    const std::int64_t first = std::int64_t(low) - 2; // the local words' first, as a wide word
+    std::vector<Int128> sum(high - low + 2);
+    std::copy(m_wide.cbegin() + std::ptrdiff_t(low), m_wide.cbegin() + std::ptrdiff_t(std::max(low, m_high)), sum.begin() + 2);
     for (std::int64_t slot = 0; slot < fastCount; ++slot) {
-        if (m_fast[size_t(slot)] != 0)
-            sums[slot + lowestFast] += fromInt128(m_fast[size_t(slot)]);
+        const Int128 value = m_fast[size_t(slot)];
+        if (value == 0)
+            continue;
+        const std::int64_t place = slot + lowestFast - lowestPlace;
+        addMagnitude(&sum[size_t(place / wordDigits - first)], int(place % wordDigits),
+                     value < 0 ? -UInt128(value) : UInt128(value), value < 0);
     }
-    mpz_class total;
-    std::int64_t power = 0;
-    for (auto sum = sums.rbegin(); sum != sums.rend(); ++sum) {
-        if (total != 0)
-            total *= powerOfTen(power - sum->first);
-        total += sum->second;
-        power = sum->first;
+
+    const bool negative = normalise(sum) < 0;
+    if (negative) {
+        for (Int128 &word : sum)
+            word = -word;
+        normalise(sum); // now the magnitude
     }
-    return roundedQuotient(total, power, mpz_class(static_cast<unsigned long>(count)));
+    // Divided from the top word down; what remains tells only whether anything is left below.
+    Int128 remainder = 0;
+    for (size_t i = sum.size(); i-- > 0;) {
+        const Int128 value = remainder * base + sum[i];
+        sum[i] = value / count;
+        remainder = value % count;
+    }
+    size_t top = sum.size();
+    while (top > 0 && sum[top - 1] == 0)
+        --top;
+    if (top == 0)
+        return {};
+    --top; // the first word with a digit; the one below it exists, by the two words added
+
+    // The first 15 digits of the top two words, rounded to nearest, ties to even, by what
+    // follows them.
+    constexpr int digits = ShownNumber::significantDigits;
+    const UInt128 head = UInt128(sum[top]) * UInt128(base) + UInt128(sum[top - 1]);
+    const int dropped = digitsIn(sum[top]) + wordDigits - digits;
+    const UInt128 unit = powerOfTen(dropped), rest = head % unit;
+    auto kept = std::uint64_t(head / unit);
+    const bool more = remainder != 0 || std::any_of(sum.cbegin(), sum.cbegin() + std::ptrdiff_t(top - 1), [](Int128 word) { return word != 0; });
+    if (rest > unit / 2 || (rest == unit / 2 && (more || kept % 2 != 0)))
+        ++kept;
+    std::int64_t power = lowestPlace + wordDigits * (first + std::int64_t(top) - 1) + dropped;
+    if (kept == std::uint64_t(powerOfTen(digits))) {
+        kept /= 10;
+        ++power;
+    }
+    while (kept % 10 == 0) {
+        kept /= 10;
+        ++power;
+    }
+    return {negative, kept, power};
 }
 
 ShownNumber shown(const ParsedNumber &number)
 {
     if (number.digitCount <= ShownNumber::significantDigits)
         return {number.negative, number.coefficient, number.exponent};
-    const mpz_class digits = digitsOf(number);
-    return roundedQuotient(number.negative ? mpz_class(-digits) : digits, number.exponent, 1);
+    ExactSum sum;
+    sum.add(number);
+    return sum.mean(1);
 }

@@ -2,24 +2,26 @@
 
 #include "stats/numbers.h"
 
-#include <gmpxx.h>
-
 #include <array>
 #include <cstdint>
-#include <map>
+#include <vector>
 
 // The exact sum of up to 2^31 - 1 numbers, and their mean rounded once for display.
 //
-// The sum is kept per power of ten. An ordinary item (at most 19 significant digits and a
-// power of ten between -64 and 63) is added as a 64-bit integer into a 128-bit one, which
-// holds 2^31 of them without overflow; any other goes into a GMP integer of its power of ten.
-// Only the mean scales them to one power and divides.
+// An ordinary item (at most 19 significant digits and a power of ten between -64 and 63) is
+// added as a 64-bit integer into a 128-bit one of its power of ten, which holds 2^31 of them
+// without overflow. Any other is added digit by digit into a wide sum: a 128-bit word for each
+// 18 decimal places from 10^-maxOrder up, enough for 2^31 items of the largest magnitude, sized
+// when the sum is made. So adding never allocates, nor can it fail, however long the numbers:
+// a GMP integer would grow while the pass runs, and GMP aborts when that growth fails.
 __extension__ typedef __int128 Int128; // GCC's and clang's, where ISO C++ has none
 
 class ExactSum final
 {
 public:
     static constexpr std::int64_t maxCount = 0x7FFF'FFFF;
+
+    ExactSum(); // throws std::bad_alloc when the wide sum does not fit
 
     void add(const ParsedNumber &number)
     {
@@ -38,7 +40,13 @@ public:
     }
     void add(const ExactSum &other); // of numbers that, with these, are at most maxCount
     // The mean of the count numbers added so far, rounded once. count is 1 to maxCount.
+    // Throws std::bad_alloc when memory runs out.
     [[nodiscard]] ShownNumber mean(std::int64_t count) const;
+
+    // A wide sum's word holds 18 decimal places: the most whose value times 2^31, plus
+    // carries, stays within 128 bits.
+    static constexpr int wordDigits = 18;
+    static constexpr std::int64_t wordBase = 1'000'000'000'000'000'000;
 
 private:
     // The magnitude, negated when negative, without a branch: in a list of both signs at
@@ -54,11 +62,11 @@ private:
     static constexpr std::int64_t fastCount = 128;
 
     std::array<Int128, fastCount> m_fast{};
-    std::map<std::int64_t, mpz_class> m_slow;
+    // Word i holds places 10^(-maxOrder + 18 i) and up; only [m_low, m_high) has been written.
+    std::vector<Int128> m_wide;
+    size_t m_low = 0;
+    size_t m_high = 0;
 };
 
-// The number's value, rounded for display as the mean is.
+// The number's value, rounded for display as the mean is. Throws std::bad_alloc as mean() does.
 [[nodiscard]] ShownNumber shown(const ParsedNumber &number);
-
-// The digits of a number that parseNumber accepted, as a GMP integer.
-[[nodiscard]] mpz_class digitsOf(const ParsedNumber &number);

@@ -16,9 +16,9 @@ enum class NumberProblem {
     none,
     empty,      // nothing but spaces and tabs
     notANumber, // anything that is not a plain decimal number
-    tooLarge,   // a number of 1e100001 or more, in magnitude
-    tooSmall,   // a number below 1e-100000 in magnitude, but not zero
-    tooPrecise, // within those, but with a non-zero digit below 1e-100000
+    tooLarge,   // a number of 10^(maxOrder + 1) or more, in magnitude (ParsedNumber::maxOrder)
+    tooSmall,   // a number below 10^-maxOrder in magnitude, but not zero
+    tooPrecise, // within those, but with a non-zero digit below 10^-maxOrder
 };
 
 // The exact value an item's text spells: (negative ? -1 : 1) * digits * 10^exponent, where
@@ -110,7 +110,8 @@ struct ShortDecimal
 };
 [[nodiscard]] inline std::optional<ShortDecimal> parseShortDecimal(std::string_view text) noexcept
 {
-    const bool negative = (text.data()[0] == '-') & !text.empty(); // without a branch, as above
+    const bool any = !text.empty();
+    const bool negative = (text.data()[0] == '-') & any; // without a branch, as above
     text = {text.data() + negative, text.size() - negative};
     if (text.size() < 2 || text.size() > 17)
         return std::nullopt;

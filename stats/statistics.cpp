@@ -42,23 +42,19 @@ ParsedNumber numberAt(const Lines &items, qsizetype position)
 
 static_assert(Lines::readablePast >= qsizetype(shortcutReadBytes), "the shortcuts read past an item's end");
 
-// How many items a thread reads between two looks at its task, and the fewest worth a thread.
-constexpr qsizetype checkItems = 16384;
-constexpr qsizetype minimumRange = 4 * checkItems;
-
 // Calls use(position, text) for items offset + [range.begin, range.end), looking at the task
-// every checkItems of them. False when the range was stopped.
+// every checkItems of them; stops early when an earlier range has failed, since what this one
+// finds then no longer matters.
 template<typename Use>
-bool readRange(const Lines &items, qsizetype offset, const Range &range, Use &&use)
+void readRange(const Lines &items, qsizetype offset, const Range &range, qsizetype checkItems, Use &&use)
 {
     for (qsizetype i = offset + range.begin, end = offset + range.end; i < end;) {
         const qsizetype stop = std::min(end, i + checkItems);
         items.forEachUtf8(i, stop, use);
         if (!range.carryOn(stop - i))
-            return false;
+            return;
         i = stop;
     }
-    return true;
 }
 
 // The item's number, or the error that names it.
@@ -75,17 +71,16 @@ ParsedNumber parsed(const Lines &items, qsizetype position, std::string_view tex
 namespace {
 
 // The sum only: what the mean needs when counting for the mode has run out of memory.
-ShownNumber mean(const Lines &items, Task &task)
+ShownNumber mean(const Lines &items, Task &task, const PassSettings &settings)
 {
     if (items.isEmpty())
         throw RuntimeError::emptyList();
     static_assert(Lines::maxBytes <= ExactSum::maxCount, "a list has no more items than bytes");
-    task.setTotal(items.size());
+    task.restart(items.size()); // what the pass that ran out had counted is no longer done
     std::vector<ExactSum> sums(size_t(task.threads()));
-    forEachRange(task, items.size(), minimumRange, [&](const Range &range) {
-        ExactSum sum;
-        if (readRange(items, 0, range, [&](qsizetype i, std::string_view text) { sum.add(parsed(items, i, text)); }))
-            sums[size_t(range.index)] = std::move(sum);
+    forEachRange(task, items.size(), settings.minimumRange, [&](const Range &range) {
+        ExactSum &sum = sums[size_t(range.index)];
+        readRange(items, 0, range, settings.checkItems, [&](qsizetype i, std::string_view text) { sum.add(parsed(items, i, text)); });
     });
     for (size_t i = 1; i < sums.size(); ++i)
         sums[0].add(sums[i]);
@@ -101,16 +96,17 @@ struct SumAndMode
 // The one pass over a list that is not empty: the exact sum of the items and their mode. The
 // items are read a chunk at a time, each thread summing and counting what it reads; after
 // each chunk, the values that the threads scattered are counted.
-SumAndMode sumAndMode(const Lines &items, Task &task, qsizetype chunkItems)
+SumAndMode sumAndMode(const Lines &items, Task &task, const PassSettings &settings)
 {
+    const qsizetype chunkItems = settings.chunkItems;
     task.setTotal(2 * items.size()); // read, then counted
     std::vector<ExactSum> sums(size_t(task.threads()));
-    ValueCounts counts(task.threads(), std::min(items.size(), chunkItems));
+    ValueCounts counts(task.threads(), std::min(items.size(), chunkItems), settings.directLimit);
     for (qsizetype offset = 0; offset < items.size(); offset += chunkItems) {
         const qsizetype chunk = std::min(chunkItems, items.size() - offset);
-        forEachRange(task, chunk, minimumRange, [&](const Range &range) {
+        forEachRange(task, chunk, settings.minimumRange, [&](const Range &range) {
             ExactSum &sum = sums[size_t(range.index)];
-            readRange(items, offset, range, [&](qsizetype i, std::string_view text) {
+            readRange(items, offset, range, settings.checkItems, [&](qsizetype i, std::string_view text) {
                 if (const std::optional<std::int32_t> integer = parseSmallInteger(text)) {
                     sum.add(*integer);
                     counts.count(range.index, *integer, quint32(i));
@@ -134,14 +130,14 @@ SumAndMode sumAndMode(const Lines &items, Task &task, qsizetype chunkItems)
 
 } // namespace
 
-Statistics computeStatistics(const Lines &items, Task &task, qsizetype chunkItems)
+Statistics computeStatistics(const Lines &items, Task &task, const PassSettings &settings)
 {
     if (items.isEmpty()) {
         const RuntimeError empty = RuntimeError::emptyList();
         return {empty, empty};
     }
     try {
-        const SumAndMode result = sumAndMode(items, task, chunkItems);
+        const SumAndMode result = sumAndMode(items, task, settings);
         return {result.sum.mean(items.size()), result.mode};
     } catch (const RuntimeError &error) {
         return {error, error}; // the first bad item
@@ -150,7 +146,7 @@ Statistics computeStatistics(const Lines &items, Task &task, qsizetype chunkItem
     }
     Outcome<ShownNumber> meanOnly = RuntimeError::outOfMemory(RuntimeError::Reason::computingMean);
     try {
-        meanOnly = mean(items, task);
+        meanOnly = mean(items, task, settings);
     } catch (const RuntimeError &error) {
         if (error.kind() == RuntimeError::Kind::conversionFailed)
             return {error, error}; // a bad item comes before the memory the mode ran out of

@@ -114,13 +114,6 @@ size_t partitionOf(std::uint64_t key)
 {
     return size_t((key * 0x9E37'79B9'7F4A'7C15ULL) >> (64 - partitionBits));
 }
-// The most distinct values a reader counts directly: what its table holds in 1 MiB (61,439
-// entries of 16 bytes, at most 7/8 full; one more value would double it). A core's cache holds
-// about that much: measured on a 2-core EPYC with 1 MB of L2 per core, counting takes 6.5 ns
-// an item at 65,536 distinct values, 12 ns at twice as many and 30 ns at four times, where
-// scattering and counting the partitions takes about 9. On 10 M decimals, the first pass in a
-// fresh process took 5% longer with a table of 2 MiB.
-constexpr size_t directLimit = 53'759;
 
 // The number's value when it is an integer from -32768 to 32767, however it is spelled ("3e4",
 // "30000.0"), so that each value is counted in one place.
@@ -178,6 +171,7 @@ struct ValueCounts::Tables
     // outgrows it (one value far commoner than the rest) grows, and leaves the smaller blocks
     // it outgrew to its reader's monotonic memory until the pass ends: at most as much again.
     size_t share = 0;
+    size_t directLimit = 0; // the most distinct values a reader counts directly
 
     // The readers' direct counts move into the partitions, so that each value is counted in
     // one place.
@@ -194,8 +188,9 @@ struct ValueCounts::Tables
     }
 };
 
-ValueCounts::ValueCounts(int readers, qsizetype chunkItems) : m_tables(std::make_unique<Tables>())
+ValueCounts::ValueCounts(int readers, qsizetype chunkItems, qsizetype directLimit) : m_tables(std::make_unique<Tables>())
 {
+    m_tables->directLimit = size_t(directLimit);
     m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 17 / 16;
     m_tables->readers.reserve(size_t(readers));
     for (int reader = 0; reader < readers; ++reader)
@@ -242,7 +237,7 @@ void ValueCounts::count(int readerIndex, const ParsedNumber &number, quint32 pos
 void ValueCounts::countPacked(int readerIndex, std::uint64_t key, quint32 position)
 {
     Tables::Reader &reader = m_tables->readers[size_t(readerIndex)];
-    if (!m_tables->scattering && reader.direct.size() < directLimit) {
+    if (!m_tables->scattering && reader.direct.size() < m_tables->directLimit) {
         countIn(reader.direct, key, position);
         return;
     }

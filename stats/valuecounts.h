@@ -26,8 +26,8 @@ class ValueCounts final
 {
 public:
     // Counts by `readers` threads, which read at most chunkItems items between two calls of
-    // countScattered().
-    ValueCounts(int readers, qsizetype chunkItems);
+    // countScattered(), each counting up to directLimit distinct values directly.
+    ValueCounts(int readers, qsizetype chunkItems, qsizetype directLimit);
     ~ValueCounts();
     Q_DISABLE_COPY_MOVE(ValueCounts)
 

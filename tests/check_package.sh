@@ -22,7 +22,7 @@ done
 (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
 package=$(ls "$scratch"/liststats_*.deb)
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libqt6widgets6 libqt6gui6 libqt6core6 libgmp10; do
+for library in libqt6widgets6 libqt6gui6 libqt6core6; do
     [[ $depends == *"$library"* ]] || { echo "the package does not depend on $library: $depends" >&2; exit 1; }
 done
 dpkg-deb -c "$package" | grep " ./usr/share/applications/$id.desktop\$" >/dev/null

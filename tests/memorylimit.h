@@ -10,9 +10,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-// AddressSanitizer maps terabytes of shadow memory and aborts when an allocation fails.
-#define LISTSTATS_SKIP_UNDER_MEMORY_LIMIT QSKIP("AddressSanitizer cannot run under a memory limit")
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define LISTSTATS_SANITIZED
+#elif defined(__has_feature) // clang's, which names ThreadSanitizer only this way
+#if __has_feature(thread_sanitizer)
+#define LISTSTATS_SANITIZED
+#endif
+#endif
+#if defined(LISTSTATS_SANITIZED)
+// The sanitizers map terabytes of shadow memory and abort when an allocation fails.
+#define LISTSTATS_SKIP_UNDER_MEMORY_LIMIT QSKIP("a sanitizer cannot run under a memory limit")
 #else
 #define LISTSTATS_SKIP_UNDER_MEMORY_LIMIT
 #endif

@@ -93,8 +93,8 @@ inline QString notANumber(qsizetype line, const QString &text)
 }
 inline QString tooLarge(qsizetype line, const QString &text)
 {
-    return QStringLiteral("Line %1 holds a number too large to compute with (1e+100001 or more): \"%2\".")
-        .arg(QString::number(line), isolated(text));
+    return QStringLiteral("Line %1 holds a number too large to compute with (1e+%2 or more): \"%3\".")
+        .arg(QString::number(line), QString::number(ParsedNumber::maxOrder + 1), isolated(text));
 }
 inline QString blank(qsizetype line)
 {

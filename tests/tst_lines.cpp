@@ -179,12 +179,9 @@ private Q_SLOTS:
         QTest::newRow("standard input") << RuntimeError::fileAccessFailed(ListSource::of(ListSource::Kind::standardInput),
                                                                           RuntimeError::Reason::systemError, EIO)
                                         << u"Cannot read standard input: %1."_s.arg(QString::fromLocal8Bit(std::strerror(EIO)));
-        QTest::newRow("the clipboard") << RuntimeError::fileAccessFailed(ListSource::of(ListSource::Kind::clipboard),
-                                                                         RuntimeError::Reason::tooLarge)
-                                       << u"Cannot read the clipboard: it holds more text than the list can (2 GiB)."_s;
-        QTest::newRow("dropped text") << RuntimeError::outOfMemory(RuntimeError::Reason::readingFile,
-                                                                   ListSource::of(ListSource::Kind::droppedText))
-                                      << u"Not enough memory to read the dropped text."_s;
+        QTest::newRow("the clipboard") << RuntimeError::outOfMemory(RuntimeError::Reason::readingFile,
+                                                                    ListSource::of(ListSource::Kind::clipboard))
+                                       << u"Not enough memory to read the clipboard."_s;
     }
     void namesWhereAListComesFrom()
     {
@@ -197,7 +194,8 @@ private Q_SLOTS:
     {
         addUnreadableRows();
         QTest::newRow("unreadable") << u"unreadable"_s << QString::fromLocal8Bit(std::strerror(EACCES));
-        QTest::newRow("larger than memory, refused from its size") << u"huge"_s << u"more text than the list can"_s;
+        QTest::newRow("larger than memory, refused from its size")
+            << u"huge"_s << u"more text than the list can (%1 GiB)"_s.arg((qint64(Lines::maxBytes) + 1) >> 30);
         QTest::newRow("more than memory allows") << u"memory"_s << u"Not enough memory to read the list file"_s;
     }
     void refusesWhatIsNotAReadableFile()

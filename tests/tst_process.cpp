@@ -1,12 +1,15 @@
 // The built program as a user starts it: in a folder, under a real (virtual) X server.
 // xdotool finds its windows and clicks or types like a user would.
 
+#include "memorylimit.h"
 #include "testhelpers.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +17,8 @@
 #include <cstring>
 #include <limits>
 
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +49,28 @@ QString waitForWindow(const QString &title)
         .section(u'\n', 0, 0);
 }
 
+// A list of long numbers far apart, as a seeded generator makes it: 60 digits each, with a point
+// among them, and a power of ten up to ±5000.
+QByteArray longNumbers(int count)
+{
+    QRandomGenerator random(31);
+    QByteArray text;
+    text.reserve(qsizetype(count) * 68);
+    for (int i = 0; i < count; ++i) {
+        QByteArray digits = QByteArray::number(random.bounded(1, 10));
+        while (digits.size() < 60)
+            digits += QByteArray::number(random.generate64() % 1'000'000'000'000'000'000ULL).rightJustified(18, '0');
+        digits.truncate(60);
+        digits.insert(random.bounded(1, 60), '.');
+        text += digits + 'e' + QByteArray::number(random.bounded(-5000, 5001)) + '\n';
+    }
+    return text;
+}
+
+// What must never be on standard error: an abort, an exception that escaped, GMP's own end,
+// or a sanitizer's report.
+const char *const faults[] = {"pure virtual", "terminate called", "GNU MP", "runtime error", "Sanitizer"};
+
 } // namespace
 
 class TestProcess : public QObject
@@ -53,12 +80,30 @@ class TestProcess : public QObject
 private:
     QTemporaryDir m_dir;
     QProcess m_program;
-    QString m_errors; // what the program wrote to standard error, once it has ended
+    QString m_errors; // what the program wrote to standard error, read as it ran and once it has ended
 
     // Starts the program in the test's folder with these arguments; without a display, as over
-    // ssh without X, when display is false.
-    void start(const QStringList &arguments = {}, bool display = true)
+    // ssh without X, when display is false. addressSpace: the most memory the program may map
+    // (ulimit -v), on two CPUs at most, so that what the limit allows does not depend on the
+    // machine's thread count.
+    void start(const QStringList &arguments = {}, bool display = true, rlim_t addressSpace = RLIM_INFINITY)
     {
+        m_program.setChildProcessModifier([addressSpace] {
+            if (addressSpace == RLIM_INFINITY)
+                return;
+            cpu_set_t cpus;
+            if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) {
+                int kept = 0;
+                for (size_t cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+                    if (CPU_ISSET(cpu, &cpus) && ++kept > 2)
+                        CPU_CLR(cpu, &cpus);
+                }
+                sched_setaffinity(0, sizeof cpus, &cpus);
+            }
+            const struct rlimit limit = {addressSpace, addressSpace};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+        m_errors.clear();
         m_program.setWorkingDirectory(m_dir.path());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(u"QT_QPA_PLATFORM"_s); // the X server's window, not an offscreen one
@@ -75,7 +120,7 @@ private:
     // brings up with Return.
     static void clickAndAnswer(const QString &window, const QString &y)
     {
-        xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, y, u"click"_s, u"1"_s});
+        click(window, y);
         answer(u"Return"_s);
     }
     // Gives the key to the message window, which must come up, and waits for it to go.
@@ -90,7 +135,7 @@ private:
     // Clicks Done, and expects the program to end with status 0.
     void clickDone(const QString &window)
     {
-        xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, u"192"_s, u"click"_s, u"1"_s});
+        click(window, u"192"_s);
         expectExit(0);
     }
 
@@ -101,10 +146,31 @@ private:
             m_program.waitForFinished();
             QFAIL("the program did not end");
         }
-        const QByteArray errors = m_program.readAllStandardError();
+        m_errors += QString::fromUtf8(m_program.readAllStandardError());
         QVERIFY2(m_program.exitStatus() == QProcess::NormalExit && m_program.exitCode() == status,
-                 qPrintable(u"exit status %1; standard error:\n"_s.arg(m_program.exitCode()) + QString::fromUtf8(errors)));
-        m_errors = QString::fromUtf8(errors);
+                 qPrintable(u"exit status %1; standard error:\n"_s.arg(m_program.exitCode()) + m_errors));
+        for (const char *fault : faults)
+            QVERIFY2(!m_errors.contains(QLatin1StringView(fault)), qPrintable(m_errors));
+    }
+
+    // The window, once it shows; nothing when the program ends or reports an error first.
+    QString windowOrExit()
+    {
+        for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired() && !m_program.waitForFinished(100);) {
+            m_errors += QString::fromUtf8(m_program.readAllStandardError());
+            if (m_errors.contains(u"liststats:"))
+                return {};
+            const QString window = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Form1$"_s}).section(u'\n', 0, 0);
+            if (!window.isEmpty())
+                return window;
+        }
+        return {};
+    }
+    // Clicks the window's button at (264, y) in its client area: "Mean" at (224, 8), "Mode" at
+    // (224, 56), "Done" at (224, 176), each 81 by 33 pixels.
+    static void click(const QString &window, const QString &y)
+    {
+        xdotool({u"mousemove"_s, u"--window"_s, window, u"264"_s, y, u"click"_s, u"1"_s});
     }
 
 private Q_SLOTS:
@@ -127,6 +193,55 @@ private Q_SLOTS:
         }
     }
 
+    // "Done" at any moment of the pass ends the program at once, and cleanly: nothing that the
+    // pass's threads still use is destroyed under them as the program ends.
+    void shouldEndCleanlyWhenDoneIsClickedDuringThePass()
+    {
+        QVERIFY(writeFile(m_dir.filePath(u"List.txt"_s), longNumbers(300'000))); // a pass of about a second
+        QRandomGenerator random(31);
+        for (int run = 0; run < 50; ++run) {
+            start();
+            const QString window = windowOrExit();
+            QVERIFY2(!window.isEmpty(), "no window titled Form1");
+            QTest::qSleep(int(random.bounded(1000)));
+            clickDone(window);
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+
+    // Out of memory on a list of long numbers under a limit on the program's address space: the
+    // pass reports it, the window stays, and nothing aborts. Limits well above what the window
+    // needs to start, where counting for the mode runs out (here, from 550 to 1,200 MB).
+    void shouldReportRunningOutOfMemoryOnLongNumbers()
+    {
+        LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
+        QVERIFY(writeFile(m_dir.filePath(u"List.txt"_s), longNumbers(3'000'000)));
+        for (const rlim_t megabytes : {rlim_t{900}, rlim_t{700}, rlim_t{1100}}) {
+            start({}, true, megabytes << 20);
+            const QString window = windowOrExit();
+            if (window.isEmpty()) { // too little for the window: out of scope
+                cleanup();
+                continue;
+            }
+            click(window, u"72"_s); // Mode
+            for (QDeadlineTimer deadline(60'000); !deadline.hasExpired() && !m_errors.contains(u"liststats:");) {
+                if (m_program.waitForFinished(100))
+                    break;
+                m_errors += QString::fromUtf8(m_program.readAllStandardError());
+            }
+            const bool reached = m_errors.contains(u"liststats: Not enough memory to compute the mode."_s);
+            if (reached) {
+                QVERIFY2(m_program.state() == QProcess::Running, "the window did not stay");
+                answer(u"Return"_s);
+            }
+            clickDone(window);
+            if (reached || QTest::currentTestFailed())
+                return;
+        }
+        QFAIL("no limit reached the pass's message");
+    }
+
     // A whole session, Mean, Mode and Done, leaves List.txt as it was: it is only ever read.
     void shouldShowTheWindowAndLeaveTheListUntouched()
     {
@@ -144,8 +259,7 @@ private Q_SLOTS:
         start();
         const QString window = waitForWindow(u"Form1"_s);
         QVERIFY2(!window.isEmpty(), "no window titled Form1");
-        // Buttons in the client area: "Mean" at (224, 8), "Mode" at (224, 56), "Done" at (224, 176),
-        // each 81 by 33 pixels. The bad item makes both statistics report; Return answers.
+        // The bad item makes both statistics report; Return answers.
         for (const QString &y : {u"24"_s, u"72"_s})
             clickAndAnswer(window, y);
         clickDone(window);

@@ -9,6 +9,11 @@
 
 #include <QTest>
 
+#include <gmp.h>
+
+#include <atomic>
+#include <cstdlib>
+
 #include <sched.h>
 
 using namespace Qt::StringLiterals;
@@ -246,7 +251,7 @@ private Q_SLOTS:
 
         const auto results = [&lines](int threads) {
             Task task(threads);
-            const Statistics both = computeStatistics(lines, task, chunk);
+            const Statistics both = computeStatistics(lines, task, {.chunkItems = chunk});
             try {
                 return QStringList{formatNumber(valueOf(both.mean)), modeText(valueOf(both.mode))};
             } catch (const RuntimeError &error) {
@@ -256,6 +261,28 @@ private Q_SLOTS:
         const QStringList onFour = results(4);
         QCOMPARE(onFour.last(), mode);
         QCOMPARE(onFour, results(1));
+    }
+
+    // GMP aborts when it cannot allocate, so the pass must never ask it to: not even for
+    // 60-digit numbers whose powers of ten lie thousands of places apart.
+    void passAllocatesNothingThroughGmp()
+    {
+        static std::atomic<int> allocations;
+        const auto counted = [](size_t size) { return ++allocations, std::malloc(size); };
+        void *(*saved)(size_t) = nullptr;
+        void *(*savedRealloc)(void *, size_t, size_t) = nullptr;
+        void (*savedFree)(void *, size_t) = nullptr;
+        mp_get_memory_functions(&saved, &savedRealloc, &savedFree);
+        mp_set_memory_functions(counted, [](void *p, size_t, size_t size) { return ++allocations, std::realloc(p, size); },
+                                [](void *p, size_t) { std::free(p); });
+        QByteArray text;
+        for (int i = 0; i < 2000; ++i)
+            text += (i % 2 ? "-" : "") + QByteArray(59, char('1' + i % 9)) + ".5e" + QByteArray::number(i * 5 - 5000) + '\n';
+        Task task(2);
+        const Statistics both = computeStatistics(Lines::fromUtf8(text), task);
+        mp_set_memory_functions(saved, savedRealloc, savedFree);
+        QCOMPARE(allocations.load(), 0);
+        QVERIFY(std::holds_alternative<ShownNumber>(both.mean) && std::holds_alternative<Mode>(both.mode));
     }
 
     // Where no thread can be made (no memory for its stack), every range still runs, once, on
@@ -320,12 +347,15 @@ private Q_SLOTS:
         QTest::newRow("not a number") << QStringList{u"1"_s, u"abc"_s, u"x"_s} << qsizetype(1) << notANumber(2, u"abc"_s);
         QTest::newRow("empty line") << QStringList{u"1"_s, u"2"_s, QString()} << qsizetype(2) << blank(3);
         QTest::newRow("only spaces") << QStringList{u"   "_s} << qsizetype(0) << blank(1);
-        QTest::newRow("too large") << QStringList{u"1e100001"_s} << qsizetype(0) << tooLarge(1, u"1e100001"_s);
-        QTest::newRow("too small") << QStringList{u"1"_s, u"-1e-100001"_s} << qsizetype(1)
-                                   << u"Line 2 holds a number too small to compute with (below 1e-100000): \"%1\"."_s.arg(isolated(u"-1e-100001"_s));
+        // Each limit as the message names it, and an item just past it: tied to the bound itself.
+        const QString past = u"1e%1"_s.arg(ParsedNumber::maxOrder + 1), below = u"-1e-%1"_s.arg(ParsedNumber::maxOrder + 1);
+        const QString lowest = u"1e-%1"_s.arg(ParsedNumber::maxOrder);
+        QTest::newRow("too large") << QStringList{past} << qsizetype(0) << tooLarge(1, past);
+        QTest::newRow("too small") << QStringList{u"1"_s, below} << qsizetype(1)
+                                   << u"Line 2 holds a number too small to compute with (below %1): \"%2\"."_s.arg(lowest, isolated(below));
         QTest::newRow("too many digits") << QStringList{u"1"_s, u"0."_s + QString(30'000'000, u'7')} << qsizetype(1)
-                                         << u"Line 2 holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\"."_s.arg(
-                                                isolated(u"0."_s + QString(38, u'7') + u'\u2026'));
+                                         << u"Line 2 holds a number with too many digits to compute with (a digit below %1): \"%2\"."_s.arg(
+                                                lowest, isolated(u"0."_s + QString(38, u'7') + u'\u2026'));
         QTest::newRow("long text is shortened") << QStringList{QString(1000, u'x')} << qsizetype(0) << notANumber(1, QString(40, u'x') + u'\u2026');
         QTest::newRow("text with a percent sign") << QStringList{u"%1 %2"_s} << qsizetype(0) << notANumber(1, u"%1 %2"_s);
         QTest::newRow("C1 control characters shown") << QStringList{u"1\u0085\u009D"_s} << qsizetype(0) << notANumber(1, u"1[U+0085][U+009D]"_s);

@@ -76,6 +76,10 @@ class HugePageMemory final : public std::pmr::memory_resource
 
 std::pmr::memory_resource *hugePageMemory() noexcept
 {
-    static HugePageMemory memory;
-    return &memory;
+    // Made once and never destroyed, like the thread pools: a cancelled pass that is still
+    // running out when the program ends frees its blocks through it. In static storage, so that
+    // making it cannot fail.
+    alignas(HugePageMemory) static unsigned char storage[sizeof(HugePageMemory)];
+    static auto *const memory = new (storage) HugePageMemory;
+    return memory;
 }

@@ -8,7 +8,6 @@
 #include <QtConcurrentRun>
 
 #include <memory>
-#include <new>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -16,14 +15,14 @@
 class QThreadPool;
 
 // The threads that run jobs. The program's own, never destroyed: at exit nothing waits for a
-// cancelled job that is still running out (a GMP call cannot look at its task).
+// cancelled job that is still running out (a table that grows cannot look at its task).
 [[nodiscard]] QThreadPool *jobPool();
 
 // Runs work(task) off the calling thread and returns at once. When the work ends, done(outcome)
-// is called on context's thread with its result or the RuntimeError it threw (running out of
-// memory is one too), unless the task
-// has been cancelled by then: a cancelled job's result is dropped however late it comes, so
-// whoever cancels never waits for it. Nothing is called once context is gone.
+// is called on context's thread with its result or the RuntimeError it threw (any other
+// exception is reported as running out of memory), unless the task has been cancelled by
+// then: a cancelled job's result is dropped however late it comes, so whoever cancels never
+// waits for it. Nothing is called once context is gone.
 template<typename Work, typename Done>
 void startJob(QObject *context, std::shared_ptr<Task> task, Work work, Done done)
 {
@@ -44,7 +43,10 @@ void startJob(QObject *context, std::shared_ptr<Task> task, Work work, Done done
             return Outcome<Result>(std::in_place_index<1>, error);
         } catch (const Cancelled &) {
             return std::nullopt;
-        } catch (const std::bad_alloc &) {
+        } catch (...) {
+            // Running out of memory, whatever type the library that ran out throws it as
+            // (std::bad_alloc, std::length_error, std::system_error for a thread): never an
+            // exception left to end the program.
             return Outcome<Result>(std::in_place_index<1>, RuntimeError::outOfMemory(RuntimeError::Reason::none));
         }
     }));

@@ -29,13 +29,13 @@ public:
         systemError,    // the system's own error, errorCode()
         folder,         // it is a folder
         notRegularFile, // a device, a pipe or a socket
-        tooLarge,       // more text than the list holds
+        tooLarge,       // more text than the list holds (Lines::maxBytes)
         // What is wrong with an item.
         blank,
         notANumber,
-        numberTooLarge, // 1e100001 or more
-        numberTooSmall, // below 1e-100000, but not zero
-        tooManyDigits,  // a non-zero digit below 1e-100000
+        numberTooLarge, // past the bound of ParsedNumber::maxOrder (stats/numbers.h)
+        numberTooSmall, // below it, but not zero
+        tooManyDigits,  // a non-zero digit below it
         // What ran out of memory.
         readingFile,
         computingMean,

@@ -18,6 +18,13 @@ public:
     [[nodiscard]] int threads() const noexcept { return m_threads; }
 
     void setTotal(qint64 units) noexcept { m_total.store(units, std::memory_order_relaxed); }
+    // Work begun again from nothing: units more, of which none is done. Not while a thread
+    // of the task advances.
+    void restart(qint64 units) noexcept
+    {
+        m_done.store(0, std::memory_order_relaxed);
+        setTotal(units);
+    }
     void advance(qint64 units) noexcept { m_done.fetch_add(units, std::memory_order_relaxed); }
     [[nodiscard]] int percent() const noexcept; // 0 while there is no total
     [[nodiscard]] bool hasTotal() const noexcept { return m_total.load(std::memory_order_relaxed) > 0; }

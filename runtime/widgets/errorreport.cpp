@@ -1,6 +1,8 @@
 #include "runtime/widgets/errorreport.h"
 
+#include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"
+#include "stats/numbers.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -56,19 +58,20 @@ QString tr(const char *text)
 }
 
 // The words for each reason, in the order of RuntimeError::Reason: what is wrong with the file,
-// or with the item (%1 standing for its text), or what there was not enough memory to do (%1
-// standing for the file's path). The system's own errors come from strerror() instead.
+// or with the item (its text standing last, as %1 or %2), or what there was not enough memory to
+// do (%1 standing for the file's path). A limit stands first, as %1, filled in from where it is
+// defined (limitText). The system's own errors come from strerror() instead.
 constexpr const char *reasonTexts[] = {
     nullptr, // none
     nullptr, // systemError
     QT_TRANSLATE_NOOP("RuntimeError", "it is a folder, not a file"),
     QT_TRANSLATE_NOOP("RuntimeError", "it is not a regular file but a device, a pipe or a socket"),
-    QT_TRANSLATE_NOOP("RuntimeError", "it holds more text than the list can (2 GiB)"),
+    QT_TRANSLATE_NOOP("RuntimeError", "it holds more text than the list can (%1)"),
     QT_TRANSLATE_NOOP("RuntimeError", "is blank; it should hold a number"),
     QT_TRANSLATE_NOOP("RuntimeError", "is not a number: \"%1\""),
-    QT_TRANSLATE_NOOP("RuntimeError", "holds a number too large to compute with (1e+100001 or more): \"%1\""),
-    QT_TRANSLATE_NOOP("RuntimeError", "holds a number too small to compute with (below 1e-100000): \"%1\""),
-    QT_TRANSLATE_NOOP("RuntimeError", "holds a number with too many digits to compute with (a digit below 1e-100000): \"%1\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "holds a number too large to compute with (%1 or more): \"%2\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "holds a number too small to compute with (below %1): \"%2\""),
+    QT_TRANSLATE_NOOP("RuntimeError", "holds a number with too many digits to compute with (a digit below %1): \"%2\""),
     QT_TRANSLATE_NOOP("RuntimeError", "read the list file \"%1\""),
     QT_TRANSLATE_NOOP("RuntimeError", "compute the mean"),
     QT_TRANSLATE_NOOP("RuntimeError", "compute the mode"),
@@ -76,12 +79,31 @@ constexpr const char *reasonTexts[] = {
 static_assert(std::size(reasonTexts) == size_t(RuntimeError::Reason::computingMode) + 1,
               "one text for each reason");
 
+// The limit that a reason's words name, as the program writes it; nothing for a reason without one.
+QString limitText(RuntimeError::Reason reason)
+{
+    switch (reason) {
+    case RuntimeError::Reason::tooLarge:
+        return u"%1 GiB"_s.arg((qint64(Lines::maxBytes) + 1) >> 30);
+    case RuntimeError::Reason::numberTooLarge:
+        return formatNumber({false, 1, ParsedNumber::maxOrder + 1});
+    case RuntimeError::Reason::numberTooSmall:
+    case RuntimeError::Reason::tooManyDigits:
+        return formatNumber({false, 1, -ParsedNumber::maxOrder});
+    default:
+        return {};
+    }
+}
+
 QString reasonText(const RuntimeError &error)
 {
     if (error.reason() == RuntimeError::Reason::systemError)
         return QString::fromLocal8Bit(std::strerror(error.errorCode()));
     const char *text = reasonTexts[size_t(error.reason())];
-    return text ? tr(text) : QString();
+    if (!text)
+        return {};
+    const QString limit = limitText(error.reason());
+    return limit.isEmpty() ? tr(text) : tr(text).arg(limit);
 }
 
 } // namespace

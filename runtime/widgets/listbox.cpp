@@ -234,7 +234,11 @@ void ListBox::keyboardSearch(const QString &search)
         return;
     }
     m_search = std::make_shared<Task>(1);
-    startJob(this, m_search, std::move(find), [select](const Outcome<int> &found) { select(std::get<int>(found)); });
+    startJob(this, m_search, std::move(find), [select](const Outcome<int> &found) {
+        if (const int *const row = std::get_if<int>(&found))
+            select(*row);
+        // else it ran out of memory: the search simply stops, as a search that finds nothing does
+    });
 }
 
 void ListBox::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)

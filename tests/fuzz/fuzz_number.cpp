@@ -5,6 +5,7 @@
 // value, within the rounding to 15 digits.
 
 #include "stats/exactsum.h"
+#include "tests/fuzz/digits.h"
 #include "stats/numbers.h"
 
 #include <algorithm>

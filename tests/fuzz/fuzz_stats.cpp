@@ -6,6 +6,7 @@
 #include "runtime/core/lines.h"
 #include "runtime/core/runtimeerror.h"
 #include "stats/exactsum.h"
+#include "tests/fuzz/digits.h"
 #include "stats/numbers.h"
 #include "stats/statistics.h"
 #include "tests/testhelpers.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -80,37 +82,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             values.push_back(exactValue(number));
     }
 
-    if (firstBad >= 0 || values.empty()) {
-        // Both fail: at the first item that is not a number, or on an empty list.
-        for (const auto &error : {errorOf([&] { return meanOf(items); }), errorOf([&] { return modeOf(items); })}) {
-            const bool expected = error && (error->kind() == RuntimeError::Kind::emptyList ? items.isEmpty()
-                                            : error->kind() == RuntimeError::Kind::conversionFailed && error->position() == firstBad);
-            if (!expected)
-                std::abort();
-        }
-        return 0;
-    }
-
-    // Otherwise neither fails: an exception from here on ends the run as a crash.
-    mpq_class sum;
-    for (const mpq_class &value : values)
-        sum += value;
-    if (exactValue(meanOf(items)) != rounded(sum / mpq_class(static_cast<unsigned long>(values.size()))))
-        std::abort();
-
-    std::map<mpq_class, qsizetype> counts;
-    for (const mpq_class &value : values)
-        ++counts[value];
+    // What the statistics must be, when every item is a number.
+    const bool fails = firstBad >= 0 || values.empty();
+    mpq_class mean, best;
     qsizetype bestCount = 0;
-    mpq_class best;
-    for (const mpq_class &value : values) {
-        if (counts[value] > bestCount) {
-            bestCount = counts[value];
-            best = value;
+    if (!fails) {
+        mpq_class sum;
+        std::map<mpq_class, qsizetype> counts;
+        for (const mpq_class &value : values) {
+            sum += value;
+            ++counts[value];
         }
+        mean = rounded(sum / mpq_class(static_cast<unsigned long>(values.size())));
+        for (const mpq_class &value : values) {
+            if (counts[value] > bestCount) {
+                bestCount = counts[value];
+                best = value;
+            }
+        }
+        best = rounded(best);
     }
-    const Mode result = modeOf(items);
-    if (result.count != bestCount || exactValue(result.value) != rounded(best))
-        std::abort();
+
+    // Both as the program works them out, and again with its work cut small, on three threads:
+    // then a few items reach several ranges, chunks and partitions, and the hand-off between them.
+    const PassSettings small{.checkItems = 2, .minimumRange = 1, .chunkItems = 64, .directLimit = 2};
+    for (const auto &[settings, threads] : {std::pair(PassSettings(), 0), std::pair(small, 3)}) {
+        Task task(threads);
+        const Statistics both = computeStatistics(items, task, settings);
+        if (fails) {
+            // Both fail: at the first item that is not a number, or on an empty list.
+            for (const auto &error : {errorOf([&] { return valueOf(both.mean); }), errorOf([&] { return valueOf(both.mode); })}) {
+                const bool expected = error && (error->kind() == RuntimeError::Kind::emptyList ? items.isEmpty()
+                                                : error->kind() == RuntimeError::Kind::conversionFailed && error->position() == firstBad);
+                if (!expected)
+                    std::abort();
+            }
+            continue;
+        }
+        // Otherwise neither fails: an exception from here on ends the run as a crash.
+        const Mode &mode = valueOf(both.mode);
+        if (exactValue(valueOf(both.mean)) != mean || mode.count != bestCount || exactValue(mode.value) != best)
+            std::abort();
+    }
     return 0;
 }
