@@ -7,8 +7,10 @@ namespace {
 
 __extension__ typedef unsigned __int128 UInt128;
 
-constexpr int wordDigits = ExactSum::wordDigits;
-constexpr Int128 base = ExactSum::wordBase;
+// A wide sum's word holds 18 decimal places: an item's digits for one word fit in 64 bits, and
+// 2^31 of them, with the carries, stay far within 128.
+constexpr int wordDigits = 18;
+constexpr Int128 base = 1'000'000'000'000'000'000;
 // The place of a wide sum's first word, and how many words it has: the places of every digit
 // an item may have, ten more for a sum of 2^31 of them, and a word for the sign's carry.
 constexpr std::int64_t lowestPlace = -ParsedNumber::maxOrder;

@@ -43,11 +43,6 @@ public:
     // Throws std::bad_alloc when memory runs out.
     [[nodiscard]] ShownNumber mean(std::int64_t count) const;
 
-    // A wide sum's word holds 18 decimal places: the most whose value times 2^31, plus
-    // carries, stays within 128 bits.
-    static constexpr int wordDigits = 18;
-    static constexpr std::int64_t wordBase = 1'000'000'000'000'000'000;
-
 private:
     // The magnitude, negated when negative, without a branch: in a list of both signs at
     // random, one is mispredicted on every other item.

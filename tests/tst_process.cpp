@@ -212,7 +212,7 @@ private Q_SLOTS:
 
     // Out of memory on a list of long numbers under a limit on the program's address space: the
     // pass reports it, the window stays, and nothing aborts. Limits well above what the window
-    // needs to start, where counting for the mode runs out (here, from 550 to 1,200 MB).
+    // needs to start, where counting for the mode runs out (on Debian 12, 550,000 to 1,200,000 KB).
     void shouldReportRunningOutOfMemoryOnLongNumbers()
     {
         LISTSTATS_SKIP_UNDER_MEMORY_LIMIT;
