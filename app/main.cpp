@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "runtime/core/lines.h"
+#include "runtime/core/memoryreserve.h"
 #include "runtime/core/runtimeerror.h"
 #include "runtime/widgets/errorreport.h"
 
@@ -67,6 +68,8 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv); // takes Qt's own options out of the arguments
+    // The window paints and reports even when a pass has taken nearly all the memory there is.
+    keepMemoryReserve();
     if (!parser.parse(QApplication::arguments()) || parser.positionalArguments().size() > 1) {
         const QString error = parser.errorText().isEmpty() ? u"Only one list can be read: FILE once."_s : parser.errorText();
         std::fprintf(stderr, "%s: %s\n\n%s", qPrintable(QCoreApplication::applicationName()), qPrintable(error),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/core/memoryreserve.h"
 #include "runtime/core/runtimeerror.h"
 #include "runtime/core/task.h"
 
@@ -30,6 +31,7 @@ void startJob(QObject *context, std::shared_ptr<Task> task, Work work, Done done
     using Ending = std::optional<Outcome<Result>>; // nothing when cancelled
     auto *const watcher = new QFutureWatcher<Ending>(context);
     QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, task, done = std::move(done)] {
+        renewMemoryReserve(); // what the job held is free now
         watcher->deleteLater();
         if (task->isCancelled())
             return;
