@@ -38,9 +38,9 @@ boost_installed || missing+=(boost)
 if ! command -v apt-get >/dev/null; then
     echo "Missing packages: ${missing[*]}" >&2
     echo "Without apt-get, install their equivalents yourself: a C++20 compiler, CMake 3.25 or later," >&2
-    echo "pkg-config, Qt 6.4 or later (Widgets and Test), Boost 1.81 or later (headers) and GMP, all" >&2
-    echo "with their development files; for the tests also Xvfb, xauth, xdotool, Python 3, clang" >&2
-    echo "with its libFuzzer runtime, desktop-file-utils, dpkg-dev and file." >&2
+    echo "Qt 6.4 or later (Widgets and Test) and Boost 1.81 or later (headers), with their development" >&2
+    echo "files; for the tests also pkg-config, GMP, Xvfb, xauth, xdotool, Python 3, clang with its" >&2
+    echo "libFuzzer runtime, desktop-file-utils, dpkg-dev and file." >&2
     echo "Then run this command again." >&2
     exit 1
 fi
