@@ -210,11 +210,12 @@ void Form1::showList(Lines lines, const ListSource &source)
         return; // the pass starts once the window is on the screen
     // A screen reader presents a list as it takes the focus: "List with N items", then the
     // current item. One that has the focus already is not presented again, so it is told the
-    // count here, and the focus is taken anew for the current item.
+    // count here, and its cursor goes to the first item, unselected, as taking the focus does.
     if (List1->hasFocus()) {
         const int count = List1->itemCount();
         m_announcer->announce(List1, count == 1 ? u"List with 1 item"_s : u"List with %1 items"_s.arg(count));
-        List1->clearFocus();
+        if (count > 0)
+            List1->selectionModel()->setCurrentIndex(List1->model()->index(0, 0), QItemSelectionModel::NoUpdate);
     }
     activateWindow();
     List1->setFocus();

@@ -162,6 +162,7 @@ listen() {
     key Up && item 'Up: an equal item' 2 '2 of 4'
     printf '5\n6\n' | xclip -selection clipboard -i
     key ctrl+v && once 'Ctrl+V: a list from the clipboard' 'List with 2 items'
+    item 'Ctrl+V: then its current item' 5 '1 of 2'
     stop_last
 
     start_program faulty '1\n2\nabc\n4\n'
