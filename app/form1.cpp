@@ -209,11 +209,14 @@ void Form1::showList(Lines lines, const ListSource &source)
     if (!isVisible())
         return; // the pass starts once the window is on the screen
     // A screen reader presents a list as it takes the focus: "List with N items", then the
-    // current item. One that has the focus already is not presented again, so it is told the
-    // count here, and its cursor goes to the first item, unselected, as taking the focus does.
+    // current item. One that has the focus already gets its cursor on the first item, unselected,
+    // as taking the focus does. Orca 48, of Qt 6.8's time, presents it anew as its name changes;
+    // Orca 43, of Qt 6.4's, does not, so there the count is told here.
     if (List1->hasFocus()) {
         const int count = List1->itemCount();
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
         m_announcer->announce(List1, count == 1 ? u"List with 1 item"_s : u"List with %1 items"_s.arg(count));
+#endif
         if (count > 0)
             List1->selectionModel()->setCurrentIndex(List1->model()->index(0, 0), QItemSelectionModel::NoUpdate);
     }
