@@ -473,19 +473,37 @@ qsizetype readToEnd(int fd, QByteArray &bytes, qsizetype used, Task &task, bool 
     return used;
 }
 
-// The lines of the first `used` bytes read from the source, decoded unless they are all ASCII.
-Lines linesOfBytes(QByteArray bytes, qsizetype used, bool ascii, const ListSource &source, Task &task)
+// Reads on to the end (readToEnd) after the bytes already read, unless that failed (used is
+// -errno), and splits what came into lines, decoded unless they are all ASCII.
+Lines readRestIntoLines(int fd, QByteArray bytes, qsizetype used, bool ascii, const ListSource &source, Task &task)
 {
-    const auto tooLarge = [&source] { return RuntimeError::fileAccessFailed(source, RuntimeError::Reason::tooLarge); };
+    const auto failed = [&source](RuntimeError::Reason reason, int errorCode = 0) {
+        return RuntimeError::fileAccessFailed(source, reason, errorCode);
+    };
+    if (used >= 0)
+        used = readToEnd(fd, bytes, used, task, ascii);
+    if (used < 0)
+        throw failed(RuntimeError::Reason::systemError, int(-used));
     if (used > Lines::maxBytes)
-        throw tooLarge();
+        throw failed(RuntimeError::Reason::tooLarge);
     bytes.truncate(used);
     // Text that is all ASCII needs no decoding, nor the UTF-8 check's pass over it.
     std::optional<QByteArray> text = ascii ? std::optional(std::move(bytes)) : decodeToUtf8(std::move(bytes), &task);
     if (!text)
-        throw tooLarge();
+        throw failed(RuntimeError::Reason::tooLarge);
     task.setTotal(used + text->size());
     return Lines::fromUtf8(std::move(*text), &task);
+}
+
+// What read() returns, with running out of memory reported as reading the source.
+template<typename Read>
+Lines readingFrom(const ListSource &source, Read &&read)
+{
+    try {
+        return read();
+    } catch (const std::bad_alloc &) {
+        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, source);
+    }
 }
 
 } // namespace
@@ -514,7 +532,7 @@ Lines readLines(const QString &path, Task &task, Streams streams)
     const auto size = regular ? qsizetype(info.st_size) : 0;
     task.setTotal(2 * qint64(size)); // read, then split into lines; unknown for a stream
 
-    try {
+    return readingFrom(source, [&] {
         // The size that fstat gave is read in parallel; then on to the end rather than trusting
         // that size, since the file may grow while it is read.
         QByteArray bytes = textBuffer(size + 1);
@@ -522,29 +540,14 @@ Lines readLines(const QString &path, Task &task, Streams streams)
         qsizetype used = readInParallel(fd.get(), bytes.data(), size, task, ascii);
         if (regular && used >= 0 && ::lseek(fd.get(), off_t(used), SEEK_SET) != off_t(used))
             used = -errno;
-        if (used >= 0)
-            used = readToEnd(fd.get(), bytes, used, task, ascii);
-        if (used < 0)
-            throw failed(RuntimeError::Reason::systemError, int(-used));
-        return linesOfBytes(std::move(bytes), used, ascii, source, task);
-    } catch (const std::bad_alloc &) {
-        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, source);
-    }
+        return readRestIntoLines(fd.get(), std::move(bytes), used, ascii, source, task);
+    });
 }
 
 Lines readStandardInput(Task &task)
 {
     const ListSource source = ListSource::of(ListSource::Kind::standardInput);
-    try {
-        QByteArray bytes;
-        bool ascii = true;
-        const qsizetype used = readToEnd(STDIN_FILENO, bytes, 0, task, ascii);
-        if (used < 0)
-            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::systemError, int(-used));
-        return linesOfBytes(std::move(bytes), used, ascii, source, task);
-    } catch (const std::bad_alloc &) {
-        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, source);
-    }
+    return readingFrom(source, [&] { return readRestIntoLines(STDIN_FILENO, QByteArray(), 0, true, source, task); });
 }
 
 bool standardInputIsTerminal()
@@ -554,13 +557,11 @@ bool standardInputIsTerminal()
 
 Lines linesOfText(const QString &text, const ListSource &source, Task &task)
 {
-    try {
+    return readingFrom(source, [&] {
         QByteArray utf8 = text.toUtf8();
         if (utf8.size() > Lines::maxBytes)
             throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::tooLarge);
         task.setTotal(utf8.size());
         return Lines::fromUtf8(std::move(utf8), &task);
-    } catch (const std::bad_alloc &) {
-        throw RuntimeError::outOfMemory(RuntimeError::Reason::readingFile, source);
-    }
+    });
 }
