@@ -372,6 +372,7 @@ private Q_SLOTS:
         start(); // no List.txt
 
         xdotool({u"windowfocus"_s, u"--sync"_s, waitForWindow(u"liststats"_s)});
+        QTest::qWait(500); // until the report has put the keyboard on OK: mapped is not yet focused
         xdotool({u"key"_s, u"--clearmodifiers"_s, u"Tab"_s, u"space"_s}); // from OK to "Open a list…"
         const QString chooser = waitForWindow(u"Open a list"_s);
         QVERIFY2(!chooser.isEmpty(), "no file chooser");
