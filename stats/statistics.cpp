@@ -101,7 +101,8 @@ SumAndMode sumAndMode(const Lines &items, Task &task, const PassSettings &settin
     const qsizetype chunkItems = settings.chunkItems;
     task.setTotal(2 * items.size()); // read, then counted
     std::vector<ExactSum> sums(size_t(task.threads()));
-    ValueCounts counts(task.threads(), std::min(items.size(), chunkItems), settings.directLimit);
+    ValueCounts counts(task.threads(), std::min(items.size(), chunkItems), settings.directLimit,
+                       items.size() >= settings.arrayItems);
     for (qsizetype offset = 0; offset < items.size(); offset += chunkItems) {
         const qsizetype chunk = std::min(chunkItems, items.size() - offset);
         forEachRange(task, chunk, settings.minimumRange, [&](const Range &range) {

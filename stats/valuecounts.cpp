@@ -188,13 +188,16 @@ struct ValueCounts::Tables
     }
 };
 
-ValueCounts::ValueCounts(int readers, qsizetype chunkItems, qsizetype directLimit) : m_tables(std::make_unique<Tables>())
+ValueCounts::ValueCounts(int readers, qsizetype chunkItems, qsizetype directLimit, bool smallIntegerArrays)
+    : m_tables(std::make_unique<Tables>())
 {
     m_tables->directLimit = size_t(directLimit);
     m_tables->share = size_t(chunkItems) / size_t(readers) / partitions * 17 / 16;
     m_tables->readers.reserve(size_t(readers));
     for (int reader = 0; reader < readers; ++reader)
         m_tables->readers.emplace_back(m_tables->share);
+    if (!smallIntegerArrays)
+        return;
     m_smallIntegers.reserve(size_t(readers)); // so that no array is lost to a throw
     for (int reader = 0; reader < readers; ++reader) {
         // In one huge page: hit all over, the array's 128 small pages would miss the TLB.
@@ -307,7 +310,8 @@ ValueCounts::Best ValueCounts::best()
     }
     for (const auto &[value, seen] : first.direct)
         keepBest(best, seen);
-    for (size_t i = 0; i < smallIntegers; ++i) {
+    const size_t arrayEntries = m_smallIntegers.empty() ? 0 : smallIntegers;
+    for (size_t i = 0; i < arrayEntries; ++i) {
         Seen merged;
         for (const auto &integers : m_smallIntegers) {
             const Seen &seen = integers[i];

@@ -26,8 +26,9 @@ class ValueCounts final
 {
 public:
     // Counts by `readers` threads, which read at most chunkItems items between two calls of
-    // countScattered(), each counting up to directLimit distinct values directly.
-    ValueCounts(int readers, qsizetype chunkItems, qsizetype directLimit);
+    // countScattered(), each counting up to directLimit distinct values directly; small integers
+    // in arrays by value, or with the other values when there are too few items to be worth them.
+    ValueCounts(int readers, qsizetype chunkItems, qsizetype directLimit, bool smallIntegerArrays);
     ~ValueCounts();
     Q_DISABLE_COPY_MOVE(ValueCounts)
 
@@ -38,6 +39,10 @@ public:
     // it is the commonest item of all.
     void count(int reader, std::int32_t smallInteger, quint32 position)
     {
+        if (m_smallIntegers.empty()) [[unlikely]] {
+            countPacked(reader, packedValue(std::uint64_t(std::abs(smallInteger)), 0, smallInteger < 0), position);
+            return;
+        }
         Best &seen = m_smallIntegers[size_t(reader)][size_t(smallInteger + smallIntegerBound)];
         if (seen.count++ == 0)
             seen.first = position;

@@ -70,13 +70,6 @@ bool endsLine(const char *text, qsizetype at)
     return text[at] == '\r' || (text[at] == '\n' && !afterCr(text, at));
 }
 
-// Whether [from, to) of the text ends lines with LF alone, as most files do: no CR in it, nor
-// just before it.
-bool onlyLf(const char *text, qsizetype from, qsizetype to)
-{
-    return std::memchr(text + from, '\r', size_t(to - from)) == nullptr && !afterCr(text, from);
-}
-
 // An uninitialised buffer of size bytes for a list's text, in huge pages, with room for
 // Lines::readablePast bytes after it: made so, the text need not be copied into the lines.
 QByteArray textBuffer(qsizetype size)
@@ -117,31 +110,50 @@ std::uint64_t bitsOf(const char *text, char c)
     return bits;
 }
 
-struct LfCount
+// The line ends among the 64 bytes at text[at], as endsLine tells them, one bit each: LF, CR
+// LF and a lone CR alike, so that files from Windows are split as fast as any.
+std::uint64_t lineEndsAt(const char *text, qsizetype at)
 {
-    qsizetype lfs = 0;
-    bool crs = false; // whether any CR was seen
+    const std::uint64_t lfs = bitsOf(text + at, '\n'), crs = bitsOf(text + at, '\r');
+    return crs | (lfs & ~(crs << 1 | std::uint64_t(afterCr(text, at))));
+}
+
+struct LineEnds
+{
+    qsizetype count = 0;
+    qsizetype last = -1; // where the last one begins
 };
 
-// How many LFs [from, to) holds, and whether it holds a CR: 64 bytes at a time, over three
-// times as fast as std::count, which compares and adds byte by byte; and both at once, since
-// reading the text from memory takes longer than comparing it twice. With the popcnt
-// instruction where the processor has it (every x86-64 since 2008), chosen as the program
-// loads: the baseline lacks it, and the library call that stands in for it took about a third
-// of the count's time. GCC only: clang 19 leaves the clones' calls to inline library functions
-// undefined at link time.
+// The line ends in text[from, to), 64 bytes at a time: over three times as fast as looking at
+// each byte. With the popcnt instruction where the processor has it (every x86-64 since 2008),
+// chosen as the program loads: the baseline lacks it, and the library call that stands in for
+// it took about a third of the count's time. GCC only: clang 19 leaves the clones' calls to
+// inline library functions undefined at link time.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("popcnt", "default")))
 #endif
-LfCount countLfs(const char *from, const char *to)
+LineEnds countLineEnds(const char *text, qsizetype from, qsizetype to)
 {
-    qsizetype count = 0;
-    std::uint64_t crs = 0;
-    for (; to - from >= 64; from += 64) {
-        count += std::popcount(bitsOf(from, '\n'));
-        crs |= bitsOf(from, '\r');
+    LineEnds ends;
+    qsizetype at = from, lastAt = 0;
+    std::uint64_t lastBits = 0;
+    for (; to - at >= 64; at += 64) {
+        const std::uint64_t bits = lineEndsAt(text, at);
+        ends.count += std::popcount(bits);
+        if (bits != 0) {
+            lastAt = at;
+            lastBits = bits;
+        }
     }
-    return {count + qsizetype(std::count(from, to, '\n')), crs != 0 || std::find(from, to, '\r') != to};
+    if (lastBits != 0)
+        ends.last = lastAt + 63 - std::countl_zero(lastBits);
+    for (; at < to; ++at) {
+        if (endsLine(text, at)) {
+            ++ends.count;
+            ends.last = at;
+        }
+    }
+    return ends;
 }
 
 } // namespace
@@ -156,30 +168,15 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     const qsizetype size = text.size();
     const auto anywhere = [](qsizetype at) { return at; };
 
-    // Where each piece's items begin in the list: the number of line ends in the pieces
-    // before it. Most files have no CR; then it is the number of LFs. And the last end in each
-    // piece, which the next piece's first step is taken from.
+    // Where each piece's items begin in the list: the number of line ends in the pieces before
+    // it. And the last end in each piece, which the next piece's first step is taken from.
     const auto pieces = size_t(work.threads());
     std::vector<qsizetype> firstItem(pieces + 1);
     std::vector<qsizetype> lastEnd(pieces, -1);
-    std::atomic<bool> crs = false; // whether any block holds a CR: only then are they searched again
     forEachBlock(work, size, false, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
-        qsizetype ends = 0, last = -1;
-        if (const LfCount lfs = countLfs(begin + from, begin + to); !lfs.crs && !afterCr(begin, from)) {
-            ends = lfs.lfs;
-            if (const void *lf = ends == 0 ? nullptr : ::memrchr(begin + from, '\n', size_t(to - from)))
-                last = static_cast<const char *>(lf) - begin;
-        } else {
-            crs.store(true, std::memory_order_relaxed);
-            for (qsizetype at = from; at < to; ++at) {
-                if (endsLine(begin, at)) {
-                    ++ends;
-                    last = at;
-                }
-            }
-        }
-        firstItem[size_t(piece) + 1] += ends;
-        lastEnd[size_t(piece)] = std::max(lastEnd[size_t(piece)], last);
+        const LineEnds ends = countLineEnds(begin, from, to);
+        firstItem[size_t(piece) + 1] += ends.count;
+        lastEnd[size_t(piece)] = std::max(lastEnd[size_t(piece)], ends.last);
     });
     std::partial_sum(firstItem.cbegin(), firstItem.cend(), firstItem.begin());
     // A last line without a terminator is an item all the same.
@@ -222,23 +219,16 @@ Lines Lines::fromUtf8(QByteArray text, Task *task)
     };
     forEachBlock(work, size, true, anywhere, [&](qsizetype piece, qsizetype from, qsizetype to) {
         endItems(cursors[size_t(piece)], [&](auto &&endItem) {
-            if (!crs.load(std::memory_order_relaxed) || onlyLf(begin, from, to)) {
-                qsizetype at = from;
-                // 64 bytes at a time: one bit for each of their LFs. Taking a line or two per
-                // word instead, the loop's end was mispredicted nearly every word.
-                for (; at + 64 <= to; at += 64) {
-                    for (std::uint64_t lfs = bitsOf(begin + at, '\n'); lfs != 0; lfs &= lfs - 1)
-                        endItem(at + std::countr_zero(lfs));
-                }
-                for (; at < to; ++at) {
-                    if (begin[at] == '\n')
-                        endItem(at);
-                }
-            } else {
-                for (qsizetype at = from; at < to; ++at) {
-                    if (endsLine(begin, at))
-                        endItem(at);
-                }
+            qsizetype at = from;
+            // 64 bytes at a time: one bit for each of their line ends. Taking a line or two per
+            // word instead, the loop's end was mispredicted nearly every word.
+            for (; at + 64 <= to; at += 64) {
+                for (std::uint64_t ends = lineEndsAt(begin, at); ends != 0; ends &= ends - 1)
+                    endItem(at + std::countr_zero(ends));
+            }
+            for (; at < to; ++at) {
+                if (endsLine(begin, at))
+                    endItem(at);
             }
         });
     });

@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Both as the program works them out, and again with its work cut small, on three threads:
     // then a few items reach several ranges, chunks and partitions, and the hand-off between them.
-    const PassSettings small{.checkItems = 2, .minimumRange = 1, .chunkItems = 64, .directLimit = 2};
+    const PassSettings small{.checkItems = 2, .minimumRange = 1, .chunkItems = 64, .directLimit = 2, .arrayItems = 0};
     for (const auto &[settings, threads] : {std::pair(PassSettings(), 0), std::pair(small, 3)}) {
         Task task(threads);
         const Statistics both = computeStatistics(items, task, settings);
