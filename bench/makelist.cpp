@@ -2,9 +2,10 @@
 // run and machine, since mt19937_64 is fully specified and the values are drawn from it by
 // plain arithmetic (std::uniform_int_distribution may differ between libraries). Fast enough
 // for 170 million lines (about 1 GB) in seconds, where Python takes minutes.
-//   liststats-bench-makelist integers|decimals LINES PATH
+//   liststats-bench-makelist integers|decimals[-crlf] LINES PATH
 // integers: -32768..32767; decimals: three fraction digits in -1400..1400 (2,800,001 values,
-// about 2.7 million of them distinct in ten million lines).
+// about 2.7 million of them distinct in ten million lines). With "-crlf", the same lines end
+// with CR LF, as files written on Windows do.
 
 #include <charconv>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -27,11 +29,14 @@ std::int64_t draw(std::mt19937_64 &random, std::uint64_t range)
 
 int main(int argc, char *argv[])
 {
-    if (argc != 4 || (std::strcmp(argv[1], "integers") != 0 && std::strcmp(argv[1], "decimals") != 0)) {
-        std::fputs("usage: liststats-bench-makelist integers|decimals LINES PATH\n", stderr);
+    const std::string_view kind = argc == 4 ? argv[1] : "";
+    const bool crlf = kind.ends_with("-crlf");
+    const std::string_view values = kind.substr(0, kind.size() - (crlf ? 5 : 0));
+    if (values != "integers" && values != "decimals") {
+        std::fputs("usage: liststats-bench-makelist integers|decimals[-crlf] LINES PATH\n", stderr);
         return 2;
     }
-    const bool decimals = std::strcmp(argv[1], "decimals") == 0;
+    const bool decimals = values == "decimals";
     const long long lines = std::atoll(argv[2]);
     std::FILE *const out = std::fopen(argv[3], "wb");
     if (!out || lines < 0) {
@@ -62,6 +67,8 @@ int main(int argc, char *argv[])
         } else {
             at = std::to_chars(at, at + 8, draw(random, 65'536) - 32'768).ptr;
         }
+        if (crlf)
+            *at++ = '\r';
         *at++ = '\n';
         used = std::size_t(at - buffer.data());
     }

@@ -195,7 +195,7 @@ void readPart(int fd, Part &part)
             std::int64_t value;
             const char *const lineEnd = parse(line, value);
             part.count(value, std::uint32_t(at + std::uint64_t(line - buffer.data())));
-            line = lineEnd + 1;
+            line = lineEnd + (*lineEnd == '\r') + 1; // past LF or CR LF
         }
         carried = size - whole;
         std::memmove(buffer.data(), buffer.data() + whole, carried);
