@@ -5,8 +5,8 @@
 // which no item starts with (the whole list searched). Then as many runs again, for the longest
 // the window's thread went without handling its events in each step (a timer on it that should
 // fire every millisecond), and at the end the process's peak memory. Prints one line of JSON
-// with every repeat's times in ms.
-//   liststats-bench-clicks REPEATS   (in the folder holding List.txt; offscreen is enough)
+// with every repeat's times in ms. With --times-only, only the timed runs: no stalls, no key.
+//   liststats-bench-clicks REPEATS [--times-only]   (in the folder holding List.txt; offscreen is enough)
 
 #include "app/form1.h"
 #include "runtime/widgets/errorreport.h"
@@ -106,12 +106,13 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int repeats = argc > 1 ? QByteArray(argv[1]).toInt() : 3;
+    const int runs = argc > 2 && QByteArray(argv[2]) == "--times-only" ? repeats : 2 * repeats;
     QList<double> load, both, known, loadStall, bothStall, knownStall, keyStall;
     QString label;
     // The meter's timer wakes the window's thread a thousand times a second, and on two busy
     // cores that slowed the clicks it watched by about a tenth: the times come from runs without
     // it, the stalls from as many runs after them, with it.
-    for (int run = 0; run < 2 * repeats; ++run) {
+    for (int run = 0; run < runs; ++run) {
         const bool metered = run >= repeats;
         std::optional<StallMeter> stalls;
         // Times step(), and what the meter saw during it, into times or stallTimes.
@@ -144,7 +145,7 @@ int main(int argc, char *argv[])
         // Once, after the last run: waiting a second between runs would let this virtual machine
         // hand the memory the last run freed back to its host (free page reporting), so that each
         // run faulted it in anew, where the reference's runs, back to back, do not.
-        if (run + 1 == 2 * repeats) {
+        if (run + 1 == runs && runs > repeats) {
             stalls.emplace();
             QTest::keyClick(form.findChild<QWidget *>(u"List1"_s), Qt::Key_X);
             QTest::qWait(1000); // long enough for a search of 10,000,000 items
