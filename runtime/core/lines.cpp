@@ -17,10 +17,6 @@
 #include <numeric>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -91,25 +87,6 @@ void resizeUnwritten(Vector &vector, size_t size)
     vector.resize(size, boost::container::default_init);
 }
 
-// The bytes equal to c among the 64 at text: bit i is set exactly where text[i] is c.
-std::uint64_t bitsOf(const char *text, char c)
-{
-    std::uint64_t bits = 0;
-#if defined(__SSE2__) // every x86-64: sixteen bytes compared, and their flags gathered, at once
-    const __m128i wanted = _mm_set1_epi8(c);
-    for (int i = 0; i < 4; ++i) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + 16 * i));
-        bits |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))) << (16 * i);
-    }
-#else
-    for (int i = 0; i < 8; ++i) {
-        const std::uint64_t tops = bytesEqualTo(wordAt(text + 8 * i), c);
-        bits |= ((tops >> 7) * 0x0102'0408'1020'4080ULL >> 56) << (8 * i); // gathered into a byte
-    }
-#endif
-    return bits;
-}
-
 // The line ends among the 64 bytes at text[at], as endsLine tells them, one bit each: LF, CR
 // LF and a lone CR alike, so that files from Windows are split as fast as any.
 std::uint64_t lineEndsAt(const char *text, qsizetype at)
@@ -129,7 +106,7 @@ struct LineEnds
 // chosen as the program loads: the baseline lacks it, and the library call that stands in for
 // it took about a third of the count's time. GCC only: clang 19 leaves the clones' calls to
 // inline library functions undefined at link time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(LISTSTATS_PORTABLE)
 __attribute__((target_clones("popcnt", "default")))
 #endif
 LineEnds countLineEnds(const char *text, qsizetype from, qsizetype to)
