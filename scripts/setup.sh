@@ -4,7 +4,7 @@
 #   scripts/setup.sh          to build and run the program
 #   scripts/setup.sh --test   also what the tests need (GMP, a virtual X server, xdotool, Python 3,
 #                             clang with libFuzzer, the package tools)
-#   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers)
+#   scripts/setup.sh --bench  also what the benchmarks need (the peer datamash, XCB headers, a session bus)
 #   scripts/setup.sh --screen-reader  also what scripts/check-screen-reader.sh needs (Orca, the
 #                             accessibility bus, a session bus, openbox, Xvfb, xdotool, xclip)
 set -euo pipefail
@@ -16,7 +16,7 @@ packages=(g++ make cmake qt6-base-dev)
 case "$#:${1:-}" in
     0:) ;;
     1:--test) packages+=(pkg-config libgmp-dev xvfb xauth xdotool python3 clang libclang-rt-dev desktop-file-utils dpkg-dev file) ;;
-    1:--bench) packages+=(xvfb xauth python3 datamash libxcb1-dev) ;;
+    1:--bench) packages+=(xvfb xauth dbus python3 datamash libxcb1-dev) ;;
     1:--screen-reader) packages+=(xvfb xdotool xclip orca openbox at-spi2-core dbus) ;;
     1:-h | 1:--help) usage; exit 0 ;;
     *) echo "scripts/setup.sh: unknown option \"$*\"; it takes one of these, or none:" >&2; usage >&2; exit 2 ;;
