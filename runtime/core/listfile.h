@@ -19,10 +19,9 @@ public:
     // stream: a pipe, a device, a socket or a terminal, read to its end.
     enum class Kind { regular, folder, stream };
 
-    // Opens the file at path to read it, unless it is a folder, or a stream and streams are not
-    // wanted: those are only told by their kind. Never waits for a writer to look at what path
-    // is; opening a pipe that streams are wanted from may wait for one where a cancel is seen
-    // only between reads.
+    // Opens the file at path to read it. What kind it is, is found without waiting for a writer;
+    // a folder, or a stream when streams are not wanted, is then never read. Where a cancel is
+    // seen only between reads, opening a pipe that is wanted waits for a writer.
     ListFile(const QString &path, bool streams);
     // Standard input, as a stream; left open when done.
     struct StandardInput { };
@@ -33,7 +32,7 @@ public:
     // Why the file could not be opened or looked at, or 0.
     [[nodiscard]] int error() const noexcept { return m_error; }
     [[nodiscard]] Kind kind() const noexcept { return m_kind; }
-    // A regular file's size when it was opened.
+    // A regular file's size when it was opened; 0 for the other kinds.
     [[nodiscard]] qint64 size() const noexcept { return m_size; }
 
     // Reads up to size bytes from offset in a regular file into buffer; several threads may
