@@ -1,13 +1,10 @@
 #include "runtime/core/cpus.h"
 
-#include <QDir>
-#include <QFile>
-#include <QThread>
+#include <QByteArray>
+#include <QList>
 
 #include <algorithm>
 #include <limits>
-
-using namespace Qt::StringLiterals;
 
 std::optional<int> cpusOfQuota(QByteArrayView cpuMax)
 {
@@ -18,27 +15,4 @@ std::optional<int> cpusOfQuota(QByteArrayView cpuMax)
     if (!quotaOk || !periodOk || quota <= 0 || period <= 0)
         return std::nullopt;
     return int(std::min(quota / period + (quota % period != 0), qint64(std::numeric_limits<int>::max())));
-}
-
-int usableCpuCount()
-{
-    int cpus = std::max(1, QThread::idealThreadCount()); // on Linux, the CPUs of the affinity mask
-    QFile membership(u"/proc/self/cgroup"_s);
-    if (!membership.open(QIODevice::ReadOnly))
-        return cpus;
-    for (const QByteArray &line : membership.readAll().split('\n')) {
-        if (!line.startsWith("0::")) // the cgroup v2 hierarchy
-            continue;
-        // Its own cgroup and every one above it may set a quota; the smallest binds.
-        const QString root = u"/sys/fs/cgroup"_s;
-        for (QString group = QDir::cleanPath(root + QString::fromUtf8(line.mid(3))); group.startsWith(root);
-             group.truncate(group.lastIndexOf(u'/'))) {
-            QFile cpuMax(group + u"/cpu.max"_s);
-            if (cpuMax.open(QIODevice::ReadOnly)) {
-                if (const std::optional<int> granted = cpusOfQuota(cpuMax.readAll()))
-                    cpus = std::min(cpus, *granted);
-            }
-        }
-    }
-    return cpus;
 }

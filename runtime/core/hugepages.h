@@ -5,7 +5,9 @@
 
 // Big buffers touched all over, like the list's text and line ends, spend much of their time on
 // page faults and TLB misses with 4 KiB pages. This asks the kernel for 2 MiB pages instead;
-// where transparent huge pages are off, nothing changes.
+// where transparent huge pages are off, nothing changes. Linux's calls are in
+// hugepages_linux.cpp; elsewhere, and in the portable build, hugepages_portable.cpp asks for
+// nothing and takes the memory from operator new.
 
 inline constexpr std::size_t hugePageSize = std::size_t(2) << 20;
 

@@ -1,26 +1,19 @@
 #include "runtime/core/lines.h"
 
 #include "runtime/core/hugepages.h"
+#include "runtime/core/listfile.h"
 #include "runtime/core/runtimeerror.h"
 #include "runtime/core/words.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <numeric>
 #include <vector>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -340,22 +333,6 @@ std::optional<QByteArray> decodeToUtf8(QByteArray bytes, Task *task)
 
 namespace {
 
-class FileDescriptor final
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) { }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Q_DISABLE_COPY_MOVE(FileDescriptor)
-    [[nodiscard]] int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // Whether the bytes are all ASCII, which is UTF-8 as it stands.
 bool isAscii(const char *bytes, qsizetype size)
 {
@@ -374,7 +351,7 @@ bool isAscii(const char *bytes, qsizetype size)
 // and each block is still in the cache when it is looked at for bytes that are not ASCII
 // (ascii is set false when there are any). Returns how many bytes were read from the start,
 // fewer when the file shrank meanwhile; or -errno when a read failed.
-qsizetype readInParallel(int fd, char *buffer, qsizetype size, Task &task, bool &ascii)
+qsizetype readInParallel(ListFile &file, char *buffer, qsizetype size, Task &task, bool &ascii)
 {
     constexpr qsizetype blockBytes = qsizetype(1) << 20;
     std::atomic<qsizetype> readTo = size;
@@ -384,12 +361,10 @@ qsizetype readInParallel(int fd, char *buffer, qsizetype size, Task &task, bool 
         for (qsizetype block = range.begin; block < range.end; ++block) {
             const qsizetype from = block * blockBytes, to = std::min(size, from + blockBytes);
             for (qsizetype at = from; at < to;) {
-                const ssize_t got = ::pread(fd, buffer + at, size_t(to - at), off_t(at));
-                if (got < 0 && errno == EINTR)
-                    continue;
+                const qsizetype got = file.readAt(buffer + at, to - at, at);
                 if (got <= 0) {
                     if (got < 0)
-                        failure.store(errno);
+                        failure.store(int(-got));
                     qsizetype seen = readTo.load();
                     while (at < seen && !readTo.compare_exchange_weak(seen, at)) { }
                     return;
@@ -406,33 +381,22 @@ qsizetype readInParallel(int fd, char *buffer, qsizetype size, Task &task, bool 
     return failure.load() != 0 ? -failure.load() : readTo.load();
 }
 
-// Reads on from bytes[used] to the end of the file or stream at fd, or to just past
-// Lines::maxBytes: a regular file, read on since it may grow while it is read, or a pipe, a
-// device, a terminal until Ctrl+D. Waits for input a tenth of a second at a time, so that a
-// cancel is seen while none comes. Clears ascii when it reads a byte that is not. Returns how
-// many bytes there are now, or -errno when a read failed.
-qsizetype readToEnd(int fd, QByteArray &bytes, qsizetype used, Task &task, bool &ascii)
+// Reads on from bytes[used] to the end of the file or stream, or to just past Lines::maxBytes:
+// a regular file, read on since it may grow while it is read, or a pipe, a device, a terminal
+// until Ctrl+D. Clears ascii when it reads a byte that is not. Returns how many bytes there are
+// now, or -errno when a read failed.
+qsizetype readToEnd(ListFile &file, QByteArray &bytes, qsizetype used, Task &task, bool &ascii)
 {
     constexpr qsizetype readLimit = Lines::maxBytes + 1;
-    constexpr int waitMs = 100;
     while (used < readLimit) {
         task.check();
-        pollfd ready{fd, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, waitMs);
-        if (polled < 0 && errno != EINTR)
-            return -errno;
-        if (polled <= 0)
-            continue;
         if (used == bytes.size())
             bytes.resize(std::min(std::max(bytes.size() * 2, qsizetype(1) << 16), readLimit));
-        const ssize_t got = ::read(fd, bytes.data() + used, size_t(std::min(bytes.size() - used, checkBytes)));
+        const qsizetype got = file.read(bytes.data() + used, std::min(bytes.size() - used, checkBytes), task);
         if (got == 0)
             break;
-        if (got < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            return -errno;
-        }
+        if (got < 0)
+            return got;
         ascii = ascii && isAscii(bytes.data() + used, got);
         used += got;
         task.advance(got);
@@ -442,13 +406,13 @@ qsizetype readToEnd(int fd, QByteArray &bytes, qsizetype used, Task &task, bool 
 
 // Reads on to the end (readToEnd) after the bytes already read, unless that failed (used is
 // -errno), and splits what came into lines, decoded unless they are all ASCII.
-Lines readRestIntoLines(int fd, QByteArray bytes, qsizetype used, bool ascii, const ListSource &source, Task &task)
+Lines readRestIntoLines(ListFile &file, QByteArray bytes, qsizetype used, bool ascii, const ListSource &source, Task &task)
 {
     const auto failed = [&source](RuntimeError::Reason reason, int errorCode = 0) {
         return RuntimeError::fileAccessFailed(source, reason, errorCode);
     };
     if (used >= 0)
-        used = readToEnd(fd, bytes, used, task, ascii);
+        used = readToEnd(file, bytes, used, task, ascii);
     if (used < 0)
         throw failed(RuntimeError::Reason::systemError, int(-used));
     if (used > Lines::maxBytes)
@@ -481,45 +445,47 @@ Lines readLines(const QString &path, Task &task, Streams streams)
     const auto failed = [&source](RuntimeError::Reason reason, int errorCode = 0) {
         return RuntimeError::fileAccessFailed(source, reason, errorCode);
     };
-    // O_NONBLOCK: opening a pipe nobody writes to must not hang before we can look at what it is.
-    const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw failed(RuntimeError::Reason::systemError, errno);
-
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        throw failed(RuntimeError::Reason::systemError, errno);
-    if (S_ISDIR(info.st_mode))
-        throw failed(RuntimeError::Reason::folder);
-    const bool regular = S_ISREG(info.st_mode);
-    if (!regular && streams == Streams::refused)
-        throw failed(RuntimeError::Reason::notRegularFile);
-    if (regular && info.st_size > Lines::maxBytes)
-        throw failed(RuntimeError::Reason::tooLarge);
-    const auto size = regular ? qsizetype(info.st_size) : 0;
-    task.setTotal(2 * qint64(size)); // read, then split into lines; unknown for a stream
-
     return readingFrom(source, [&] {
-        // The size that fstat gave is read in parallel; then on to the end rather than trusting
-        // that size, since the file may grow while it is read.
+        ListFile file(path, streams == Streams::readToEnd);
+        if (file.error() != 0)
+            throw failed(RuntimeError::Reason::systemError, file.error());
+        if (file.kind() == ListFile::Kind::folder)
+            throw failed(RuntimeError::Reason::folder);
+        const bool regular = file.kind() == ListFile::Kind::regular;
+        if (!regular && streams == Streams::refused)
+            throw failed(RuntimeError::Reason::notRegularFile);
+        if (file.size() > Lines::maxBytes)
+            throw failed(RuntimeError::Reason::tooLarge);
+        const auto size = qsizetype(file.size()); // 0 for a stream
+        task.setTotal(2 * qint64(size));          // read, then split into lines; unknown for a stream
+
+        // The size the file had when opened is read in parallel; then on to the end rather than
+        // trusting that size, since the file may grow while it is read.
         QByteArray bytes = textBuffer(size + 1);
         bool ascii = true;
-        qsizetype used = readInParallel(fd.get(), bytes.data(), size, task, ascii);
-        if (regular && used >= 0 && ::lseek(fd.get(), off_t(used), SEEK_SET) != off_t(used))
-            used = -errno;
-        return readRestIntoLines(fd.get(), std::move(bytes), used, ascii, source, task);
+        qsizetype used = readInParallel(file, bytes.data(), size, task, ascii);
+        if (regular && used >= 0) {
+            if (const int error = file.seek(used))
+                used = -error;
+        }
+        return readRestIntoLines(file, std::move(bytes), used, ascii, source, task);
     });
 }
 
 Lines readStandardInput(Task &task)
 {
     const ListSource source = ListSource::of(ListSource::Kind::standardInput);
-    return readingFrom(source, [&] { return readRestIntoLines(STDIN_FILENO, QByteArray(), 0, true, source, task); });
+    return readingFrom(source, [&] {
+        ListFile input(ListFile::StandardInput{});
+        if (input.error() != 0)
+            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::systemError, input.error());
+        return readRestIntoLines(input, QByteArray(), 0, true, source, task);
+    });
 }
 
 bool standardInputIsTerminal()
 {
-    return ::isatty(STDIN_FILENO) == 1;
+    return ListFile::standardInputIsTerminal();
 }
 
 Lines linesOfText(const QString &text, const ListSource &source, Task &task)
