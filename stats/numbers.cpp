@@ -12,94 +12,9 @@ bool isDigit(char c)
 // Far beyond any order that is accepted, yet far from overflowing when added to a text's length.
 constexpr std::int64_t saturatedExponent = 1'000'000'000'000'000LL;
 
-// The ordinary number, read in one pass: an optional sign, at most maxCoefficientDigits digits
-// with an optional point, an optional exponent of at most four digits, nothing around them.
-// False for any other text, which the general reading handles. Hand-written because
-// std::from_chars reads the digits but does not tell where the significant ones begin and end.
-// Writes into a number of the caller's, its return value: assembled on the stack and copied
-// out, the result would cost more than the reading.
-bool parseOrdinary(std::string_view text, ParsedNumber &number) noexcept
-{
-    constexpr std::ptrdiff_t maxExponentDigits = 4;
-    static_assert(9999 + ParsedNumber::maxCoefficientDigits < ParsedNumber::maxOrder, "no bound to check");
-    if (text.empty() || text.size() > size_t(ParsedNumber::maxCoefficientDigits + maxExponentDigits + 4))
-        return false;
-    const char *p = text.data();
-    const char *const end = p + text.size();
-    const bool negative = *p == '-';
-    p += (negative || *p == '+');
-    std::uint64_t value = 0; // every digit's, leading and trailing zeros included
-    const auto readDigits = [&p, end, &value] {
-        for (unsigned digit; p != end && (digit = unsigned(*p) - unsigned('0')) < 10; ++p)
-            value = value * 10 + digit;
-    };
-    const char *const integerBegin = p;
-    readDigits();
-    const char *const integerEnd = p;
-    const char *fractionBegin = p;
-    if (p != end && *p == '.') {
-        fractionBegin = ++p;
-        readDigits();
-    }
-    const char *const fractionEnd = p;
-    const std::ptrdiff_t digits = (integerEnd - integerBegin) + (fractionEnd - fractionBegin);
-    if (digits == 0 || digits > ParsedNumber::maxCoefficientDigits)
-        return false;
-    std::int64_t exponent = 0;
-    if (p != end) {
-        if (*p != 'e' && *p != 'E')
-            return false;
-        const bool negativeExponent = ++p != end && *p == '-';
-        if (p != end && (*p == '-' || *p == '+'))
-            ++p;
-        if (p == end || end - p > maxExponentDigits)
-            return false;
-        for (; p != end; ++p) {
-            const auto digit = unsigned(*p) - unsigned('0');
-            if (digit >= 10)
-                return false;
-            exponent = exponent * 10 + digit;
-        }
-        if (negativeExponent)
-            exponent = -exponent;
-    }
-    if (value == 0)
-        return true; // zero, whatever its sign and exponent
-    // The significant digits, from the first that is not 0 to the last; value holds one.
-    const char *first = integerBegin;
-    while (*first == '0' || *first == '.')
-        ++first;
-    const char *last = fractionEnd;
-    while (last[-1] == '0' || last[-1] == '.')
-        --last;
-    const bool lastInFraction = last > integerEnd;
-    if (last != fractionEnd) {
-        static constexpr std::uint64_t powersOfTen[] = {1, 10, 100, 1000, 10'000, 100'000, 1'000'000, 10'000'000,
-            100'000'000, 1'000'000'000, 10'000'000'000, 100'000'000'000, 1'000'000'000'000, 10'000'000'000'000,
-            100'000'000'000'000, 1'000'000'000'000'000, 10'000'000'000'000'000, 100'000'000'000'000'000,
-            1'000'000'000'000'000'000};
-        const bool pointAfter = fractionBegin != integerEnd && !lastInFraction;
-        value /= powersOfTen[fractionEnd - last - (pointAfter ? 1 : 0)];
-    }
-    number.negative = negative;
-    number.digitCount = qsizetype(last - first) - (lastInFraction && first < integerEnd ? 1 : 0);
-    number.exponent = (lastInFraction ? fractionBegin - last : integerEnd - last) + exponent;
-    number.significand = std::string_view(first, size_t(last - first));
-    number.coefficient = value;
-    return true;
-}
-
 } // namespace
 
 ParsedNumber parseNumber(std::string_view text) noexcept
-{
-    ParsedNumber number;
-    if (!parseOrdinary(text, number))
-        number = parseNumberInGeneral(text);
-    return number;
-}
-
-ParsedNumber parseNumberInGeneral(std::string_view text) noexcept
 {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && isBlank(text.front()))

@@ -150,10 +150,6 @@ struct ShortDecimal
     return ShortDecimal{*integer * powersOfTen[fractionDigits] + *fraction, -std::int32_t(fractionDigits), negative};
 }
 
-// parseNumber without its shortcut for the ordinary number (a few digits, a short exponent),
-// which must give exactly what this gives; the fuzz target checks that they agree.
-[[nodiscard]] ParsedNumber parseNumberInGeneral(std::string_view text) noexcept;
-
 // A result as it is shown: (negative ? -1 : 1) * digits * 10^exponent, with at most 15
 // significant digits and no trailing zeros in digits; zero is all zeros.
 struct ShownNumber

@@ -52,36 +52,6 @@ template<typename Key, typename Hash>
 using CountTable = boost::unordered_flat_map<Key, Seen, Hash>;
 using PackedTable = CountTable<std::uint64_t, boost::hash<std::uint64_t>>;
 
-// A reader's direct table, from a quarter of a megabyte up, in 2 MiB pages: each time it grows
-// it moves to fresh memory, which in 4 KiB pages faults hundreds of times (about 10 µs a fault
-// on a virtual machine), and in 2 MiB pages once. Measured on 10 M decimals, the first pass
-// in a fresh process took 10 ms less.
-template<typename T>
-struct DirectTableAllocator
-{
-    using value_type = T;
-    DirectTableAllocator() = default;
-    template<typename U>
-    DirectTableAllocator(const DirectTableAllocator<U> &) noexcept
-    {
-    }
-    static bool huge(size_t n) { return n * sizeof(T) >= size_t(256) << 10; }
-    T *allocate(size_t n)
-    {
-        return huge(n) ? std::pmr::polymorphic_allocator<T>(hugePageMemory()).allocate(n) : std::allocator<T>().allocate(n);
-    }
-    void deallocate(T *memory, size_t n) noexcept
-    {
-        if (huge(n))
-            std::pmr::polymorphic_allocator<T>(hugePageMemory()).deallocate(memory, n);
-        else
-            std::allocator<T>().deallocate(memory, n);
-    }
-    friend bool operator==(const DirectTableAllocator &, const DirectTableAllocator &) = default;
-};
-using DirectTable = boost::unordered_flat_map<std::uint64_t, Seen, boost::hash<std::uint64_t>, std::equal_to<std::uint64_t>,
-                                              DirectTableAllocator<std::pair<const std::uint64_t, Seen>>>;
-
 // Counts one occurrence of key at position.
 template<typename Table>
 const Seen &countIn(Table &table, const typename Table::key_type &key, quint32 position)
@@ -155,7 +125,7 @@ struct ValueCounts::Tables
             for (size_t p = 0; p < partitions; ++p)
                 records.emplace_back(recordMemory.get());
         }
-        DirectTable direct;
+        PackedTable direct;
         // Tens of megabytes written at once: in 4 KiB pages, their first touch costs more than
         // the writing. Taken only once a reader scatters.
         std::unique_ptr<std::pmr::monotonic_buffer_resource> recordMemory;
@@ -250,11 +220,6 @@ void ValueCounts::countPacked(int readerIndex, std::uint64_t key, quint32 positi
     }
     std::pmr::vector<Record> &records = reader.records[partitionOf(key)];
     records.push_back({key, position});
-    // The memory two lines past the partition's end is fetched now, for writing: a record
-    // stored into a line that is not in the cache stalls the reader until the line has been
-    // read, and with hundreds of partitions the end reaches that line only thousands of items
-    // later. Measured on 10 M decimals, it takes 5% off the pass.
-    __builtin_prefetch(reinterpret_cast<const char *>(records.data() + records.size()) + 128, 1);
 }
 
 void ValueCounts::countScattered(Task &task, qsizetype read, bool last)

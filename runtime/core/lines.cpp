@@ -95,13 +95,7 @@ struct LineEnds
 };
 
 // The line ends in text[from, to), 64 bytes at a time: over three times as fast as looking at
-// each byte. With the popcnt instruction where the processor has it (every x86-64 since 2008),
-// chosen as the program loads: the baseline lacks it, and the library call that stands in for
-// it took about a third of the count's time. GCC only: clang 19 leaves the clones' calls to
-// inline library functions undefined at link time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(LISTSTATS_PORTABLE)
-__attribute__((target_clones("popcnt", "default")))
-#endif
+// each byte.
 LineEnds countLineEnds(const char *text, qsizetype from, qsizetype to)
 {
     LineEnds ends;
