@@ -402,20 +402,17 @@ qsizetype readToEnd(ListFile &file, QByteArray &bytes, qsizetype used, Task &tas
 // -errno), and splits what came into lines, decoded unless they are all ASCII.
 Lines readRestIntoLines(ListFile &file, QByteArray bytes, qsizetype used, bool ascii, const ListSource &source, Task &task)
 {
-    const auto failed = [&source](RuntimeError::Reason reason, int errorCode = 0) {
-        return RuntimeError::fileAccessFailed(source, reason, errorCode);
-    };
     if (used >= 0)
         used = readToEnd(file, bytes, used, task, ascii);
     if (used < 0)
-        throw failed(RuntimeError::Reason::systemError, int(-used));
+        throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::systemError, int(-used));
     if (used > Lines::maxBytes)
-        throw failed(RuntimeError::Reason::tooLarge);
+        throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::tooLarge);
     bytes.truncate(used);
     // Text that is all ASCII needs no decoding, nor the UTF-8 check's pass over it.
     std::optional<QByteArray> text = ascii ? std::optional(std::move(bytes)) : decodeToUtf8(std::move(bytes), &task);
     if (!text)
-        throw failed(RuntimeError::Reason::tooLarge);
+        throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::tooLarge);
     task.setTotal(used + text->size());
     return Lines::fromUtf8(std::move(*text), &task);
 }
@@ -436,20 +433,17 @@ Lines readingFrom(const ListSource &source, Read &&read)
 Lines readLines(const QString &path, Task &task, Streams streams)
 {
     const ListSource source = ListSource::file(QFileInfo(path).absoluteFilePath());
-    const auto failed = [&source](RuntimeError::Reason reason, int errorCode = 0) {
-        return RuntimeError::fileAccessFailed(source, reason, errorCode);
-    };
     return readingFrom(source, [&] {
         ListFile file(path, streams == Streams::readToEnd);
         if (file.error() != 0)
-            throw failed(RuntimeError::Reason::systemError, file.error());
+            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::systemError, file.error());
         if (file.kind() == ListFile::Kind::folder)
-            throw failed(RuntimeError::Reason::folder);
+            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::folder);
         const bool regular = file.kind() == ListFile::Kind::regular;
         if (!regular && streams == Streams::refused)
-            throw failed(RuntimeError::Reason::notRegularFile);
+            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::notRegularFile);
         if (file.size() > Lines::maxBytes)
-            throw failed(RuntimeError::Reason::tooLarge);
+            throw RuntimeError::fileAccessFailed(source, RuntimeError::Reason::tooLarge);
         const auto size = qsizetype(file.size()); // 0 for a stream
         task.setTotal(2 * qint64(size));          // read, then split into lines; unknown for a stream
 
