@@ -42,11 +42,16 @@ QString xdotool(const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-// Waits until a visible window with exactly this title exists; returns its id.
+// Waits until a visible window with exactly this title exists; returns its id. xdotool's search
+// fails outright when a window closes while it looks (BadWindow), so it looks again.
 QString waitForWindow(const QString &title)
 {
-    return xdotool({u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, u"^%1$"_s.arg(title)})
-        .section(u'\n', 0, 0);
+    const QDeadlineTimer deadline(timeoutMs);
+    QString found;
+    do {
+        found = xdotool({u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, u"^%1$"_s.arg(title)});
+    } while (found.isEmpty() && !deadline.hasExpired());
+    return found.section(u'\n', 0, 0);
 }
 
 // A list of long numbers far apart, as a seeded generator makes it: 60 digits each, with a point
