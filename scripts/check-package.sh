@@ -45,8 +45,11 @@ echo "installed with apt; man liststats shows the manual page"
 # then Done, and see it end.
 launch_and_end() {
     gio launch "/usr/share/applications/$1.desktop" "${@:2}" &
-    local window pid
-    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Form1$' | head -n 1)
+    local window="" pid deadline=$((SECONDS + 30))
+    # xdotool's search fails outright when a window closes while it looks (BadWindow): again.
+    until [[ -n $window ]] || ((SECONDS > deadline)); do
+        window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Form1$' | head -n 1) || true
+    done
     [[ -n $window ]] || { echo "no window Form1" >&2; return 1; }
     pid=$(xdotool getwindowpid "$window")
     [[ $(readlink "/proc/$pid/cwd") == "$HOME" ]] || { echo "not started in $HOME" >&2; return 1; }
