@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds liststats with its benchmarks and measures it beside a plain reference program and GNU
 # datamash, on seeded lists of 100,000 to 10,000,000 lines made on the fly. Prints a Markdown
-# table (about seven minutes). Each kind with "-crlf" is the same list with CR LF line ends.
+# table (about ten minutes). Each kind with "-crlf" is the same list with CR LF line ends.
 # 170,000,000 integers (1 GB, about two minutes a kind) on request:
 #   bench/run.sh [--sizes 100000,1000000] [--repeats 5] [--kinds integers,decimals,decimals-crlf]
 #   bench/run.sh --sizes 170000000 --kinds integers,integers-crlf
