@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory_resource>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -143,15 +144,25 @@ struct ValueCounts::Tables
     size_t share = 0;
     size_t directLimit = 0; // the most distinct values a reader counts directly
 
-    // The readers' direct counts move into the partitions, so that each value is counted in
-    // one place.
+    // The readers' direct counts, once they scatter, sorted by partition: partition p's are
+    // carried[carriedFrom[p], carriedFrom[p + 1]), counted in its turn before its records.
+    // Moved into the partitions' tables at once instead, they made every table early and grew
+    // it in fresh memory: a pass's first counting took a fifth longer.
+    std::vector<std::pair<std::uint64_t, Seen>> carried;
+    std::vector<size_t> carriedFrom = std::vector<size_t>(partitions + 1);
+
     void startScattering()
     {
+        for (const Reader &reader : readers) {
+            for (const auto &[key, seen] : reader.direct)
+                ++carriedFrom[partitionOf(key) + 1];
+        }
+        std::partial_sum(carriedFrom.cbegin(), carriedFrom.cend(), carriedFrom.begin());
+        carried.resize(carriedFrom.back());
+        std::vector<size_t> next(carriedFrom.cbegin(), carriedFrom.cend() - 1);
         for (Reader &reader : readers) {
-            for (const auto &[key, seen] : reader.direct) {
-                const size_t p = partitionOf(key);
-                keepBest(bests[p], mergeCount(partitioned[p], key, seen));
-            }
+            for (const auto &[key, seen] : reader.direct)
+                carried[next[partitionOf(key)]++] = {key, seen};
             reader.direct = {};
         }
         scattering = true;
@@ -238,6 +249,10 @@ void ValueCounts::countScattered(Task &task, qsizetype read, bool last)
     forEachRange(task, qsizetype(partitions), 1, [&tables, last](const Range &range) {
         for (auto p = size_t(range.begin); p < size_t(range.end); ++p) {
             qsizetype counted = 0;
+            for (size_t i = tables.carriedFrom[p]; i < tables.carriedFrom[p + 1]; ++i) {
+                const auto &[key, seen] = tables.carried[i];
+                keepBest(tables.bests[p], mergeCount(tables.partitioned[p], key, seen));
+            }
             for (Tables::Reader &reader : tables.readers) {
                 for (const Record &record : reader.records[p])
                     keepBest(tables.bests[p], countIn(tables.partitioned[p], std::uint64_t(record.key), record.position));
@@ -259,6 +274,8 @@ void ValueCounts::countScattered(Task &task, qsizetype read, bool last)
                 return;
         }
     });
+    tables.carried = {}; // counted once
+    std::fill(tables.carriedFrom.begin(), tables.carriedFrom.end(), 0);
 }
 
 ValueCounts::Best ValueCounts::best()
