@@ -115,26 +115,23 @@ struct ShortDecimal
     text = {text.data() + negative, text.size() - negative};
     if (text.size() < 2 || text.size() > 17)
         return std::nullopt;
-    // The point among the first nine bytes: the first '.' of eight at once, else the ninth.
+    // The point: the first of eight bytes without bit 4 set, which every digit has ('.' is
+    // 0x2E), else the ninth. Any other byte is found not to be a digit below.
     const std::uint64_t first = wordAt(text.data());
-    const std::uint64_t points = bytesEqualTo(first, '.');
-    const size_t point = points != 0 ? size_t(std::countr_zero(points)) / 8 : 8;
+    const std::uint64_t others = ~first & 0x1010'1010'1010'1010ULL;
+    const size_t point = size_t(std::countr_zero(others)) / 8;
     if (point >= text.size() || text[point] != '.')
         return std::nullopt;
-    if (text.size() <= 9 && point < 8) {
-        // At most eight digits: one word of them, those after the point moved down a byte onto
-        // it, and the fraction's trailing zeros (the top digits that are '0') left off.
-        const std::uint64_t beforePoint = (std::uint64_t(1) << (8 * point)) - 1;
+    if (text.size() <= 9 && point + 1 < text.size() && text.back() != '0') {
+        // The commonest: at most eight digits, the last not 0. One word of them, those after
+        // the point moved down a byte onto it. Stripping the zeros here too, with the bytes
+        // counted as digits or not, took as long again (10 M decimals: 70 against 41 ms a core).
+        const std::uint64_t beforePoint = (others ^ (others - 1)) >> 5;
         const std::uint64_t digits = (first & beforePoint) | (wordAt(text.data() + 1) & ~beforePoint);
-        const size_t count = text.size() - 1;
-        const std::uint64_t notZeros = ~bytesEqualTo(digits << (64 - 8 * count), '0') & 0x8080'8080'8080'8080ULL;
-        const size_t fractionDigits = count - point - std::min(size_t(std::countl_zero(notZeros)) / 8, count - point);
-        if (fractionDigits == 0)
-            return std::nullopt;
-        const std::optional<std::uint32_t> value = eightDigits(digits, point + fractionDigits);
+        const std::optional<std::uint32_t> value = eightDigits(digits, text.size() - 1);
         if (!value)
             return std::nullopt;
-        return ShortDecimal{*value, -std::int32_t(fractionDigits), negative};
+        return ShortDecimal{*value, -std::int32_t(text.size() - 1 - point), negative};
     }
     size_t end = text.size(); // of the fraction, past its last digit that is not 0
     while (end > point + 1 && text[end - 1] == '0')
