@@ -235,6 +235,11 @@ private Q_SLOTS:
         QTest::newRow("ten digits and more, counted in partitions")
             << chunk + 4 * quarter << Placed{{chunk + quarter + 2, "8.5"}, {chunk + quarter + 3, "8.5"}, {chunk + quarter - 1, "1234567890.5"},
                                              {chunk + 3 * quarter, "1234567890.50"}} << u"1234567890.5 with 2"_s;
+        // From item 167,772 ("167772.25") on, the keys take 64 bits: the records so far are made
+        // wide. 303667611.1's key is 1.5's plus 181 * 2^32, in the same partition.
+        QTest::newRow("records made wide, counted in partitions")
+            << chunk + 4 * quarter << Placed{{60'000, "0.5"}, {70'000, "0.5"}, {80'000, "0.5"}, {90'000, "1.5"}, {100'000, "1.5"},
+                                             {chunk + 10, "303667611.1"}, {chunk + 20, "303667611.1"}} << u"0.5 with 3"_s;
         QTest::newRow("bad items in two ranges") << 4 * quarter << Placed{{quarter + 10, "y"}, {quarter - 10, "x"}} << notANumber(65527, u"x"_s);
     }
     void sameOnAnyNumberOfThreads()
