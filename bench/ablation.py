@@ -24,8 +24,8 @@ WORK = ROOT / "build" / "ablation"
 SOURCE = WORK / "source"  # a worktree of HEAD, where each patch is applied in turn
 
 
-def run_json(command, cwd):
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+def run_json(command, cwd, offscreen=True):
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen") if offscreen else None
     return json.loads(subprocess.run(command, cwd=cwd, capture_output=True, check=True, text=True, env=env).stdout)
 
 
@@ -52,8 +52,10 @@ def quartiles(values):
     return q[0], statistics.median(values), q[2]
 
 
-def measure(without: Path, rows, rounds):
-    """Per row and step, each round's gain and the times over the reference's."""
+def measure(without: Path, rows, rounds, as_benchmark):
+    """Per row and step, each round's gain and the times over the reference's. As the benchmark
+    runs them, each build's clicks are followed by the reference and two starts to a window, as
+    in bench.py's rounds: what the memory freed before a run holds then matters as it does there."""
     result = {row: {"load": [], "both": [], "with": [], "without": []} for row in rows}
     for round_ in range(rounds):
         for row in rows:
@@ -65,6 +67,10 @@ def measure(without: Path, rows, rounds):
             for build in (with_, without) if round_ % 2 == 0 else (without, with_):
                 clicks = run_json([build, "1", "--times-only"], folder)
                 times[build] = clicks["load"][0], clicks["both"][0]
+                if as_benchmark:
+                    run_json([BENCH / "liststats-bench-reference"], folder)
+                    for start in (["--title", "Form1", BENCH.parent / "liststats"], [BENCH / "liststats-bench-bare"]):
+                        run_json([BENCH / "liststats-bench-startup", *start], folder, offscreen=False)
             (load_with, both_with), (load_without, both_without) = times[with_], times[without]
             r = result[row]
             r["load"].append(load_without / load_with)
@@ -80,6 +86,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=11)
     parser.add_argument("--lines", type=int, default=10_000_000)
     parser.add_argument("--rows", default="integers,decimals,decimals-crlf")
+    parser.add_argument("--as-benchmark", action="store_true",
+                        help="each clicks run followed by the reference and two starts, as in bench/run.sh")
     parser.add_argument("patches", nargs="*", type=Path)
     args = parser.parse_args()
     rows = args.rows.split(",")
@@ -103,7 +111,7 @@ def main():
     for patch in patches:
         print(f"building without {patch.stem}", file=sys.stderr)
         without = build_without(patch)
-        result = measure(without, rows, args.rounds)
+        result = measure(without, rows, args.rounds, args.as_benchmark)
         cells, earns = [], False
         for row in rows:
             r = result[row]
