@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <optional>
@@ -124,8 +123,10 @@ struct ShortDecimal
         return std::nullopt;
     if (text.size() <= 9 && point + 1 < text.size() && text.back() != '0') {
         // The commonest: at most eight digits, the last not 0. One word of them, those after
-        // the point moved down a byte onto it. Stripping the zeros here too, with the bytes
-        // counted as digits or not, took as long again (10 M decimals: 70 against 41 ms a core).
+        // the point moved down a byte onto it. Stripping trailing zeros here too, by comparing
+        // the word's bytes to '0', took nearly twice as long (five million decimals on one
+        // core: 74 against 41 ms).
+        // The bits up to the point's bit 4, shifted down past it: the bytes before the point.
         const std::uint64_t beforePoint = (others ^ (others - 1)) >> 5;
         const std::uint64_t digits = (first & beforePoint) | (wordAt(text.data() + 1) & ~beforePoint);
         const std::optional<std::uint32_t> value = eightDigits(digits, text.size() - 1);

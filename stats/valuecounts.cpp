@@ -163,16 +163,16 @@ struct ValueCounts::Tables
         CountTable<SmallValue, SmallValueHash> small;
         CountTable<std::string, boost::hash<std::string>> large;
 
-        void scatter(std::uint64_t key, quint32 position, size_t share)
+        void scatter(std::uint64_t key, quint32 position, size_t room)
         {
             if (!wide.isMade()) [[likely]] {
                 if (key >> 32 == 0) [[likely]] {
                     if (!narrow.isMade()) [[unlikely]]
-                        narrow.make(share);
+                        narrow.make(room);
                     narrow.byPartition[partitionOf(key)].push_back({quint32(key), position});
                     return;
                 }
-                wide.make(share);
+                wide.make(room);
                 for (size_t p = 0; narrow.isMade() && p < partitions; ++p) {
                     for (const NarrowRecord &record : narrow.byPartition[p])
                         wide.byPartition[p].push_back({record.key, record.position});
