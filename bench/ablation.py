@@ -18,14 +18,16 @@ import subprocess
 import sys
 from pathlib import Path
 
+import bench  # its programs and its starts to a window, beside this file
+
 ROOT = Path(__file__).resolve().parent.parent
 BENCH = ROOT / "build" / "bench" / "bench"
 WORK = ROOT / "build" / "ablation"
 SOURCE = WORK / "source"  # a worktree of HEAD, where each patch is applied in turn
 
 
-def run_json(command, cwd, offscreen=True):
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen") if offscreen else None
+def run_json(command, cwd):
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     return json.loads(subprocess.run(command, cwd=cwd, capture_output=True, check=True, text=True, env=env).stdout)
 
 
@@ -53,9 +55,9 @@ def quartiles(values):
 
 
 def measure(without: Path, rows, rounds, as_benchmark):
-    """Per row and step, each round's gain and the times over the reference's. As the benchmark
-    runs them, each build's clicks are followed by the reference and two starts to a window, as
-    in bench.py's rounds: what the memory freed before a run holds then matters as it does there."""
+    """Per row and step, each round's gain and the times over the reference's. With as_benchmark,
+    each build's clicks are followed by the reference and the two starts to a window, as in
+    bench.py's rounds, so that the memory freed before a run is what it is there."""
     result = {row: {"load": [], "both": [], "with": [], "without": []} for row in rows}
     for round_ in range(rounds):
         for row in rows:
@@ -68,9 +70,8 @@ def measure(without: Path, rows, rounds, as_benchmark):
                 clicks = run_json([build, "1", "--times-only"], folder)
                 times[build] = clicks["load"][0], clicks["both"][0]
                 if as_benchmark:
-                    run_json([BENCH / "liststats-bench-reference"], folder)
-                    for start in (["--title", "Form1", BENCH.parent / "liststats"], [BENCH / "liststats-bench-bare"]):
-                        run_json([BENCH / "liststats-bench-startup", *start], folder, offscreen=False)
+                    run_json([bench.REFERENCE], folder)
+                    bench.startup_runs([bench.LISTSTATS_WINDOW, [bench.BARE]], 1, folder)
             (load_with, both_with), (load_without, both_without) = times[with_], times[without]
             r = result[row]
             r["load"].append(load_without / load_with)

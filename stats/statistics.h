@@ -42,8 +42,9 @@ struct PassSettings
     qsizetype checkItems = 16384;
     qsizetype minimumRange = 4 * 16384;
     // When the mode's values are many, they are scattered among partitions as they are read, and
-    // the partitions are counted after every chunkItems items. Their records take up to 13 bytes
-    // an item, so a list of up to 16 M items is counted in one go.
+    // the partitions are counted after every chunkItems items. Their records take 8 or 12 bytes
+    // an item, and 13 at most with room to spare (21 for a moment while a reader's records are
+    // made wide), so a list of up to 16 M items is counted in one go.
     qsizetype chunkItems = qsizetype(1) << 24;
     // The most distinct values a reader counts directly, before it scatters: what its table
     // holds in 1 MiB (61,439 entries of 16 bytes, at most 7/8 full; one more value would double

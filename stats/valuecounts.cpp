@@ -119,10 +119,10 @@ struct WideRecord
 #pragma pack(pop)
 static_assert(sizeof(NarrowRecord) == 8 && sizeof(WideRecord) == 12);
 
-// A reader's records of one width, by partition, in memory of their own; each partition's
-// made room for `share` of them at first, so that they seldom grow. A partition that outgrows
-// it (one value far commoner than the rest) leaves the smaller blocks it outgrew to the
-// memory until the pass ends: at most as much again.
+// A reader's records of one width, by partition, in memory of their own. Each partition's list
+// has room for `share` records at first, so that it seldom grows; one that outgrows it (one
+// value far commoner than the rest) leaves the smaller blocks it outgrew to the memory until the
+// pass ends: at most as much again.
 template<typename Record>
 struct Scattered
 {
@@ -132,13 +132,16 @@ struct Scattered
     std::vector<std::pmr::vector<Record>> byPartition;
 
     [[nodiscard]] bool isMade() const noexcept { return memory != nullptr; }
-    void make(size_t share)
+    void make(size_t share) // all or nothing, when memory runs out
     {
-        memory = std::make_unique<std::pmr::monotonic_buffer_resource>(std::max<size_t>(1, share * partitions * sizeof(Record)),
-                                                                       hugePageMemory());
-        byPartition.reserve(partitions);
+        auto made = std::make_unique<std::pmr::monotonic_buffer_resource>(std::max<size_t>(1, share * partitions * sizeof(Record)),
+                                                                          hugePageMemory());
+        std::vector<std::pmr::vector<Record>> lists;
+        lists.reserve(partitions);
         for (size_t p = 0; p < partitions; ++p)
-            byPartition.emplace_back(memory.get()).reserve(share);
+            lists.emplace_back(made.get()).reserve(share);
+        memory = std::move(made);
+        byPartition = std::move(lists);
     }
     void release() noexcept
     {
@@ -172,11 +175,13 @@ struct ValueCounts::Tables
                     narrow.byPartition[partitionOf(key)].push_back({quint32(key), position});
                     return;
                 }
-                wide.make(room);
+                Scattered<WideRecord> widened; // taken over only once complete
+                widened.make(room);
                 for (size_t p = 0; narrow.isMade() && p < partitions; ++p) {
                     for (const NarrowRecord &record : narrow.byPartition[p])
-                        wide.byPartition[p].push_back({record.key, record.position});
+                        widened.byPartition[p].push_back({record.key, record.position});
                 }
+                wide = std::move(widened);
                 narrow.release();
             }
             wide.byPartition[partitionOf(key)].push_back({key, position});

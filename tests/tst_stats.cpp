@@ -39,6 +39,8 @@ private Q_SLOTS:
         QTest::newRow("plus sign") << "+7"_ba << ok << "7e0"_ba;
         QTest::newRow("leading point") << ".5"_ba << ok << "5e-1"_ba;
         QTest::newRow("trailing point") << "5."_ba << ok << "5e0"_ba;
+        QTest::newRow("trailing point after five digits") << "40000."_ba << ok << "4e4"_ba;
+        QTest::newRow("trailing zero of a fraction") << "1.50"_ba << ok << "15e-1"_ba;
         QTest::newRow("exponent") << "1.5e3"_ba << ok << "15e2"_ba;
         QTest::newRow("negative exponent") << "25E-1"_ba << ok << "25e-1"_ba;
         QTest::newRow("spaces and tabs around") << " \t 3 \t"_ba << ok << "3e0"_ba;
@@ -83,6 +85,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, value);
         const ParsedNumber number = parseNumber(std::string_view(text.constData(), size_t(text.size())));
         QCOMPARE(number.problem, problem);
+        // The pass's shortcut for short decimals reads the same value, or leaves the text alone.
+        const QByteArray padded = text + QByteArray(qsizetype(shortcutReadBytes), '5');
+        if (const std::optional<ShortDecimal> decimal = parseShortDecimal(std::string_view(padded.constData(), size_t(text.size())))) {
+            QCOMPARE(number.problem, NumberProblem::none);
+            QCOMPARE(decimal->digits, number.coefficient);
+            QCOMPARE(std::int64_t(decimal->exponent), number.exponent);
+            QCOMPARE(decimal->negative, number.negative);
+        }
         if (problem != NumberProblem::none)
             return;
         QByteArray digits = QByteArray(number.significand.data(), qsizetype(number.significand.size())).replace('.', "");
